@@ -1,0 +1,11 @@
+// UTF-8 <-> UTF-16 for hosts that talk to terminals and files.
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace win {
+
+std::u16string utf8_to_utf16(std::string_view text);
+std::string utf16_to_utf8(std::u16string_view text);
+
+}  // namespace win

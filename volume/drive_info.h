@@ -1,0 +1,40 @@
+// DriveInfo: the record of the selected volume, once per apartment and
+// shared by every sector editor of that apartment.
+#pragma once
+#include <vector>
+
+#include "frame/value_types.h"
+
+namespace volumar {
+
+struct DriveInfoRecord {
+  Byte SectorsPerCluster = 0;
+  Integer BytesPerSector = 0;
+  String FsType;
+  String DriveType;
+  String VolumeLabel;
+  Long VolumeSerial = 0;
+  Long TotalSectors = 0;
+  win::Bytes BootSector;
+  String SectorDataFormatted;
+  Byte NumberOfFats = 0;
+  Long HiddenSectors = 0;
+  Long ReservedSectors = 0;
+  Long SectorsPerFat = 0;
+  Long RootDirectoryStart = 0;
+  Long RootDirectoryLength = 0;
+  Long DataAreaStart = 0;
+  win::Bytes FatBytes;
+  std::vector<Long> Fat32Table;
+  std::vector<Integer> Fat16Table;
+  std::vector<Integer> Fat12Table;
+  Long FirstDataCluster = 0;
+};
+
+// The apartment's record, created empty at its first use on this thread.
+DriveInfoRecord& DriveInfo();
+
+// Empties the record but for BootSector and SectorDataFormatted.
+void ResetDriveInfo();
+
+}  // namespace volumar
