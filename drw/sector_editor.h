@@ -57,6 +57,17 @@ class clsQzVolmDrwA : public AutomationObject {
   void SizeDRWForm(ObjectRef& frm, ObjectRef& txt);
 
  private:
+  // Copies the apartment's drive record into this object's volume properties.
+  void RefreshDriveProperties();
+
+  // The whole sector `sector` of `drive` as the raw reads give it (byte
+  // count from the drive record); raises Type mismatch (13) when the
+  // volume does not open.
+  static win::Bytes ReadWholeSector(const String& drive, Long sector);
+  // Formats the sector as a dump into the drive record's SectorDataFormatted
+  // and shows it in `control`; the control's steps ignore their errors.
+  static void ShowSectorHexDump(ObjectRef control, const String& drive, Long sector);
+
   // True only while FindCluster switches the disk section.
   Boolean m_search_guard = false;
 

@@ -29,6 +29,9 @@ struct DriveInfoRecord {
   std::vector<Integer> Fat16Table;
   std::vector<Integer> Fat12Table;
   Long FirstDataCluster = 0;
+  // FAT32: the root directory's first cluster (boot offset 44), where its
+  // chain starts; clusters are still numbered from 2 at DataAreaStart.
+  Long RootDirectoryCluster = 0;
 };
 
 // The apartment's record, created empty at its first use on this thread.

@@ -1,20 +1,11 @@
-// Members whose behaviour comes with the volume and editor layers. Until
-// then a call fails with a clear run-time error instead of doing nothing.
+// Sector editor members still being built; a call fails with a clear
+// run-time error instead of doing nothing.
 #include "drw/sector_editor.h"
 #include "frame/runtime_error.h"
 
 namespace volumar {
 
-void clsQzVolmDrwA::put_DrivePP(String) { raise_not_available("DrivePP"); }
-void clsQzVolmDrwA::put_DiskSectionPP(DRWDiskSectionConstants) { raise_not_available("DiskSectionPP"); }
-void clsQzVolmDrwA::ClearPP() { raise_not_available("ClearPP"); }
 Boolean clsQzVolmDrwA::ValidationCheck() { raise_not_available("ValidationCheck"); }
-Variant clsQzVolmDrwA::PreviousClusterPP() { raise_not_available("PreviousClusterPP"); }
-Variant clsQzVolmDrwA::NextClusterPP() { raise_not_available("NextClusterPP"); }
-Variant clsQzVolmDrwA::HalfClusterPP() { raise_not_available("HalfClusterPP"); }
-Variant clsQzVolmDrwA::LastClusterPP() { raise_not_available("LastClusterPP"); }
-Variant clsQzVolmDrwA::PreviousSectorPP() { raise_not_available("PreviousSectorPP"); }
-Variant clsQzVolmDrwA::NextSectorPP() { raise_not_available("NextSectorPP"); }
 String clsQzVolmDrwA::ReadSectorData(DRWByteRowNumberConstants&) { raise_not_available("ReadSectorData"); }
 CollectionRef clsQzVolmDrwA::ReadSectorDataWhole() { raise_not_available("ReadSectorDataWhole"); }
 String clsQzVolmDrwA::ChangeCollectionItem(CollectionRef&, Long&, String&, CollectionRef&) {
@@ -26,9 +17,6 @@ Variant clsQzVolmDrwA::WriteSectorDataWhole(CollectionRef&) { raise_not_availabl
 Variant clsQzVolmDrwA::ShowSectorInEditControlPP(ObjectRef&, Boolean&) {
   raise_not_available("ShowSectorInEditControlPP");
 }
-String clsQzVolmDrwA::FindCluster(DRWFindClusterConstants&) { raise_not_available("FindCluster"); }
-String clsQzVolmDrwA::SectorDataLocation() { raise_not_available("SectorDataLocation"); }
-void clsQzVolmDrwA::GetPhysicalDrives() { raise_not_available("GetPhysicalDrives"); }
 CollectionRef clsQzVolmDrwA::GetBRNItems() { raise_not_available("GetBRNItems"); }
 Variant clsQzVolmDrwA::WriteSectorDataWholeZEV() { raise_not_available("WriteSectorDataWholeZEV"); }
 String clsQzVolmDrwA::ReadSectorDataZEV(String&, Long&, DRWByteRowNumberConstants&) {

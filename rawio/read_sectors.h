@@ -1,0 +1,35 @@
+// Reading any byte range of a volume by whole sectors, on the NT family
+// through the volume's device path and on the 9x family through the
+// virtual-device service.
+#pragma once
+#include <optional>
+
+#include "frame/value_types.h"
+
+namespace volumar {
+
+// What a read path hands back: the wanted bytes, or nothing when the device
+// did not open; and whether the platform delivered the whole span. Bytes it
+// did not deliver read as zero, so a span that is not complete must never
+// be written back.
+struct SectorRead {
+  std::optional<win::Bytes> bytes;
+  bool complete = false;
+};
+
+// True on the NT family; asked afresh on every call.
+bool IsNTPlatform();
+
+// byteCount bytes from byteOffset of the span that starts at startSector,
+// or nothing when the device does not open.
+std::optional<win::Bytes> ReadDriveSectors(const String& drive, Long startSector, Long byteOffset, Long byteCount);
+
+SectorRead ReadDriveSectorsNT(const String& drive, Long startSector, Long byteOffset, Long byteCount);
+SectorRead ReadDriveSectorsInt25(const String& drive, Long startSector, Long byteOffset, Long byteCount);
+SectorRead ReadDriveSectorsExt(const String& drive, Long startSector, Long byteOffset, Long byteCount);
+
+// The 9x read path for a file-system type name: absolute for exactly
+// "FAT12" or "FAT16", extended for any other.
+bool uses_absolute_requests(const String& fs_type);
+
+}  // namespace volumar

@@ -1,0 +1,131 @@
+#include "rawio/write_sectors.h"
+
+#include <algorithm>
+
+#include "frame/checked_math.h"
+#include "platform/ansi_code_page.h"
+#include "platform/kernel32_files.h"
+#include "rawio/read_sectors.h"
+#include "rawio/sector_span.h"
+#include "rawio/word_functions.h"
+#include "volume/drive_info.h"
+
+namespace volumar {
+namespace {
+
+// The span a write covers, read through the path's own family. A read that
+// did not open raises Type mismatch (the empty result is no byte array); a
+// read that came back incomplete gives nothing to write.
+std::optional<win::Bytes> read_span(SectorRead read) {
+  if (!read.bytes) raise_error(win::kErrTypeMismatch);
+  if (!read.complete) return std::nullopt;
+  return std::move(read.bytes);
+}
+
+void merge(win::Bytes& span, Long byte_offset, const String& data) {
+  std::string bytes = win::utf16_to_ansi(data);
+  std::copy(bytes.begin(), bytes.end(), span.begin() + byte_offset);
+}
+
+bool ioctl_volume(win::HANDLE vwin32, Byte drive_and_level, Byte level, Byte minor, Integer permissions) {
+  for (Byte category : {Byte{0x48}, Byte{0x08}}) {
+    win::DIOC_REGISTERS regs;
+    regs.reg_EAX = 0x440D;
+    regs.reg_EBX = static_cast<std::uint16_t>(MakeWord(drive_and_level, level));
+    regs.reg_ECX = static_cast<std::uint16_t>(MakeWord(minor, category));
+    regs.reg_EDX = static_cast<std::uint16_t>(permissions);
+    if (send_vwin32_request(vwin32, win::VWIN32_DIOC_DOS_IOCTL, regs)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+Boolean WriteDriveSectors(const String& drive, Long startSector, Long byteOffset, const String& data, Long writeKind) {
+  if (IsNTPlatform()) return WriteDriveSectorsNT(drive, startSector, byteOffset, data);
+  if (uses_absolute_requests(DriveInfo().FsType)) return WriteDriveSectorsInt26(drive, startSector, byteOffset, data);
+  return WriteDriveSectorsExt(drive, startSector, byteOffset, data, writeKind);
+}
+
+Boolean WriteDriveSectorsNT(const String& drive, Long startSector, Long byteOffset, const String& data) {
+  const Integer bps = DriveInfo().BytesPerSector;
+  SectorSpan span = cover_bytes(byteOffset, static_cast<Long>(data.size()), bps);
+  HandleGuard volume(win::CreateFileA(volume_device_path(drive).c_str(), win::GENERIC_READ | win::GENERIC_WRITE,
+                                      kShareReadWrite, nullptr, win::OPEN_EXISTING, 0, nullptr));
+  if (!volume.valid()) return false;
+  auto buffer = read_span(ReadDriveSectorsNT(drive, startSector, 0, span.bytes));
+  if (!buffer) return false;
+  merge(*buffer, byteOffset, data);
+
+  Long position = device_position(startSector, bps);
+  win::LONG high = 0;
+  win::SetFilePointer(volume.get(), position, &high, win::FILE_BEGIN);
+  const auto offset = static_cast<win::DWORD>(position), length = static_cast<win::DWORD>(span.bytes);
+  win::LockFile(volume.get(), offset, 0, length, 0);
+  win::DWORD written = 0;
+  bool ok = win::WriteFile(volume.get(), buffer->data(), length, &written, nullptr) != 0;
+  win::FlushFileBuffers(volume.get());
+  win::UnlockFile(volume.get(), offset, 0, length, 0);
+  return ok;
+}
+
+Boolean WriteDriveSectorsInt26(const String& drive, Long startSector, Long byteOffset, const String& data) {
+  SectorSpan span = cover_bytes(byteOffset, static_cast<Long>(data.size()), DriveInfo().BytesPerSector);
+  auto buffer = read_span(ReadDriveSectorsInt25(drive, startSector, 0, span.bytes));
+  if (!buffer) return false;
+  merge(*buffer, byteOffset, data);
+
+  BufferAddress address(buffer->data(), buffer->size());
+  win::DIOC_REGISTERS regs;
+  regs.reg_EAX = static_cast<win::DWORD>(drive_number(drive));
+  regs.reg_EBX = address.get();
+  regs.reg_ECX = static_cast<win::DWORD>(span.sectors);
+  regs.reg_EDX = static_cast<win::DWORD>(startSector);
+  regs.reg_ESI = 0x6000;
+  HandleGuard vwin32(win::CreateFileA("\\\\.\\VWIN32", win::GENERIC_READ, kShareReadWrite, nullptr,
+                                      win::OPEN_EXISTING, 0, nullptr));
+  if (!vwin32.valid()) return false;
+  return send_vwin32_request(vwin32.get(), win::VWIN32_DIOC_DOS_INT26, regs);
+}
+
+Boolean WriteDriveSectorsExt(const String& drive, Long startSector, Long byteOffset, const String& data,
+                             Long writeKind) {
+  SectorSpan span = cover_bytes(byteOffset, static_cast<Long>(data.size()), DriveInfo().BytesPerSector);
+  auto buffer = read_span(ReadDriveSectorsExt(drive, startSector, 0, span.bytes));
+  if (!buffer) return false;
+  merge(*buffer, byteOffset, data);
+
+  BufferAddress buffer_address(buffer->data(), buffer->size());
+  win::DISKIO packet;
+  packet.dwStartSector = static_cast<win::DWORD>(startSector);
+  packet.wSectors = extended_sector_count(span.sectors);
+  packet.dwBuffer = buffer_address.get();
+  std::uint8_t packet_bytes[win::DISKIO_SIZE];
+  win::encode_diskio(packet, packet_bytes);
+  BufferAddress packet_address(packet_bytes, sizeof packet_bytes);
+  const Byte number = CByte(drive_number(drive) + 1);
+  win::DIOC_REGISTERS regs;
+  regs.reg_EAX = 0x7305;
+  regs.reg_EBX = packet_address.get();
+  regs.reg_ECX = 0xFFFFFFFFu;
+  regs.reg_EDX = number;
+  regs.reg_ESI = static_cast<win::DWORD>(writeKind);
+
+  HandleGuard vwin32(win::CreateFileA("\\\\.\\VWIN32", win::GENERIC_READ | win::GENERIC_WRITE, kShareReadWrite,
+                                      nullptr, win::OPEN_EXISTING, 0, nullptr));
+  if (!vwin32.valid()) return false;
+  bool locked = false;
+  for (Byte level = 0; level <= 3 && !locked; ++level) locked = LockLogicalVolume(vwin32.get(), number, level, 0);
+  if (!locked) return false;
+  bool ok = send_vwin32_request(vwin32.get(), win::VWIN32_DIOC_DOS_DRIVEINFO, regs);
+  UnlockLogicalVolume(vwin32.get(), number);
+  return ok;
+}
+
+Boolean LockLogicalVolume(win::HANDLE vwin32, Byte drive, Byte level, Integer permissions) {
+  return ioctl_volume(vwin32, drive, level, 0x4A, permissions);
+}
+
+Boolean UnlockLogicalVolume(win::HANDLE vwin32, Byte drive) { return ioctl_volume(vwin32, drive, 0, 0x6A, 0); }
+
+}  // namespace volumar
