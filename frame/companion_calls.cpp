@@ -18,6 +18,14 @@ void ErrorHandlerMessageQz_Pro(const RuntimeError& error, std::string_view sourc
   win::invoke_by_name(handler, u"ErrorHandlerMessageQz", win::DISPATCH_METHOD, args);
 }
 
+void AppAboutQzco_Pro() {
+  static const std::string source = std::string("basQzcoCommonA") + ".AppAboutQzco_Pro";
+  ObjectRef about;
+  report_and_continue(source, [&] { about = win::create_object(kCompanionAboutProgId); });
+  report_and_continue(source, [&] { win::call_method(about, u"AppAboutQzco", {Variant(application_object())}); });
+  report_and_continue(source, [&] { about.reset(); });
+}
+
 void report_runtime_error(const RuntimeError& error, std::string_view source) {
   RuntimeError with_source = error;
   if (with_source.source().empty()) with_source.set_source(std::string(source));

@@ -14,4 +14,8 @@ inline constexpr const char* kCompanionErrorHandlerProgId = "QzCommon10.clsQzcoE
 // failing call raises to the reporting member.
 void ErrorHandlerMessageQz_Pro(const RuntimeError& error, std::string_view source);
 
+// The about box. Each step that fails is reported to the error handler and
+// the next step runs; only a failing report leaves the procedure.
+void AppAboutQzco_Pro();
+
 }  // namespace volumar

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "frame/value_types.h"
@@ -19,7 +20,7 @@ enum class MemberKind { Get, Put, PutRef, Method };
 struct TypeDesc {
   win::VarType vt = win::VarType::Empty;  // Empty for "no result"
   const char* name = "";                   // "String", "Collection", "DRWDiskSectionConstants"...
-  bool operator==(const TypeDesc&) const = default;
+  bool operator==(const TypeDesc& other) const { return vt == other.vt && std::string_view(name) == other.name; }
 };
 
 struct ParamDesc {

@@ -9,8 +9,12 @@
 namespace volumar {
 namespace {
 
-SectorRead result(const win::Bytes& span, Long byte_offset, Long byte_count, bool complete) {
-  return {slice(span, byte_offset, byte_count), complete};
+// The wanted bytes, cut out of the span buffer in place: long runs are read
+// whole, so the buffer usually is the result.
+SectorRead result(win::Bytes&& span, Long byte_offset, Long byte_count, bool complete) {
+  if (byte_offset > 0) span.erase(span.begin(), span.begin() + byte_offset);
+  span.resize(static_cast<std::size_t>(byte_count));
+  return {std::move(span), complete};
 }
 
 }  // namespace
@@ -42,7 +46,7 @@ SectorRead ReadDriveSectorsNT(const String& drive, Long startSector, Long byteOf
   bool positioned = win::SetFilePointer(volume.get(), position, &high, win::FILE_BEGIN) != win::INVALID_SET_FILE_POINTER;
   win::DWORD got = 0;
   bool read = win::ReadFile(volume.get(), buffer.data(), static_cast<win::DWORD>(span.bytes), &got, nullptr);
-  return result(buffer, byteOffset, byteCount, positioned && read && got == static_cast<win::DWORD>(span.bytes));
+  return result(std::move(buffer), byteOffset, byteCount, positioned && read && got == static_cast<win::DWORD>(span.bytes));
 }
 
 SectorRead ReadDriveSectorsInt25(const String& drive, Long startSector, Long byteOffset, Long byteCount) {
@@ -60,7 +64,7 @@ SectorRead ReadDriveSectorsInt25(const String& drive, Long startSector, Long byt
                                       win::OPEN_EXISTING, 0, nullptr));
   if (!vwin32.valid()) return {};
   bool ok = send_vwin32_request(vwin32.get(), win::VWIN32_DIOC_DOS_INT25, regs);
-  return result(buffer, byteOffset, byteCount, ok);
+  return result(std::move(buffer), byteOffset, byteCount, ok);
 }
 
 SectorRead ReadDriveSectorsExt(const String& drive, Long startSector, Long byteOffset, Long byteCount) {
@@ -85,7 +89,7 @@ SectorRead ReadDriveSectorsExt(const String& drive, Long startSector, Long byteO
                                       win::OPEN_EXISTING, 0, nullptr));
   if (!vwin32.valid()) return {};
   bool ok = send_vwin32_request(vwin32.get(), win::VWIN32_DIOC_DOS_DRIVEINFO, regs);
-  return result(buffer, byteOffset, byteCount, ok);
+  return result(std::move(buffer), byteOffset, byteCount, ok);
 }
 
 }  // namespace volumar

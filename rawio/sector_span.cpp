@@ -37,10 +37,6 @@ Long drive_number(const String& drive) {
   return Long{c} - Long{u'A'};
 }
 
-win::Bytes slice(const win::Bytes& span, Long byte_offset, Long byte_count) {
-  return win::Bytes(span.begin() + byte_offset, span.begin() + byte_offset + byte_count);
-}
-
 HandleGuard::~HandleGuard() {
   if (valid()) win::CloseHandle(handle_);
 }

@@ -30,9 +30,6 @@ std::string volume_device_path(const String& drive);
 // A = 0; raises Invalid procedure call (5) for an empty drive text.
 Long drive_number(const String& drive);
 
-// The byteCount bytes of the span from byteOffset on.
-win::Bytes slice(const win::Bytes& span, Long byte_offset, Long byte_count);
-
 // Closes a platform handle when the path that opened it ends, however it ends.
 class HandleGuard {
  public:

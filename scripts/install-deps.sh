@@ -20,3 +20,12 @@ if ((${#missing[@]})); then
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
 fi
+
+# widl compiles the type library (its own dependencies only, not the whole
+# of wine); without it the build embeds the IDL text instead.
+if ! command -v widl >/dev/null 2>&1 && ! command -v widl-stable >/dev/null 2>&1; then
+  if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
+  { $sudo apt-get update -qq &&
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends wine64-tools; } ||
+    echo "widl not installed: the type library resource will be the IDL text"
+fi

@@ -6,6 +6,7 @@
 #include "assoc/custom_file_ext.h"
 #include "drw/sector_editor.h"
 #include "frame/automation_object.h"
+#include "frame/companion/qzcommon10.h"
 #include "frame/empty_classes.h"
 #include "frame/root_object.h"
 #include "platform/automation/class_objects.h"
@@ -65,13 +66,15 @@ win::HRESULT DllCanUnloadNow() {
   return AutomationObject::live_objects() == 0 && g_locks == 0 ? win::S_OK : win::S_FALSE;
 }
 
-void register_class_objects() {
+void register_class_objects(bool with_companion) {
   for (const ClassInfo* c : library_classes())
     win::register_class_object({c->progid(), c->clsid, c->create});
+  if (with_companion) register_companion();
 }
 
 void revoke_class_objects() {
   for (const ClassInfo* c : library_classes()) win::revoke_class_object(c->progid());
+  revoke_companion();
 }
 
 }  // namespace volumar

@@ -32,7 +32,10 @@ win::HRESULT DllCanUnloadNow();
 
 // Offers the library's classes to the platform so that clients create them
 // by ProgID ("Volumar10.clsQzVolmDrwA") or class id. Hosts call this once.
-void register_class_objects();
+// The built-in companion QzCommon10 is offered with them unless the host
+// leaves it out (it then sees "can't create object" where the library would
+// use the companion). Revoking withdraws both.
+void register_class_objects(bool with_companion = true);
 void revoke_class_objects();
 
 }  // namespace volumar

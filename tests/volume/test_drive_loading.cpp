@@ -45,9 +45,9 @@ TEST_P(DriveLoading, GeometryAgreesWithThePeers) {
   ASSERT_TRUE(fs.parsed && mi.parsed) << fs.run.describe() << mi.run.describe();
 
   FamilyScope scope(family);
-  win::VolumeSpec spec;
-  spec.type = win::DriveType::Removable;
-  MappedDrive drive('E', image, spec);
+  win::VolumeSpec removable;
+  removable.type = win::DriveType::Removable;
+  MappedDrive drive('E', image, removable);
   if (family == win::Family::Win9x && g.sector_size != 512) {
     // The 9x service moves whole sectors of the volume's own size; the boot
     // read's one 512-byte sector cannot hold one, and the service refuses
