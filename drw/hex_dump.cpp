@@ -1,0 +1,72 @@
+// Row texts and hexadecimal dump lines of sector bytes.
+#include "drw/hex_dump.h"
+
+#include "frame/checked_math.h"
+#include "platform/ansi_code_page.h"
+
+namespace volumar {
+namespace {
+
+constexpr char16_t kHexDigits[] = u"0123456789ABCDEF";
+
+// The first index of a whole row inside `bytes`, checked as the runtime
+// checks an array index.
+std::size_t row_start(std::span<const std::uint8_t> bytes, Long offset) {
+  Long last = checked_add<Long>(offset, kRowBytes - 1);
+  if (offset < 0 || static_cast<std::size_t>(last) >= bytes.size()) raise_error(win::kErrSubscriptOutOfRange);
+  return static_cast<std::size_t>(offset);
+}
+
+void append_row_text(String& out, std::span<const std::uint8_t> row) {
+  for (std::uint8_t b : row) {
+    char16_t ch = win::ansi_char(b);
+    out += ch < 0x20 ? u'.' : ch;
+  }
+}
+
+void append_offset(String& out, Long offset) {
+  char16_t digits[8];
+  int n = 0;
+  auto value = static_cast<std::uint32_t>(offset);
+  do {
+    digits[n++] = kHexDigits[value & 0xF];
+    value >>= 4;
+  } while (value != 0);
+  for (int pad = n; pad < 3; ++pad) out += u'0';
+  while (n > 0) out += digits[--n];
+}
+
+}  // namespace
+
+String row_text(std::span<const std::uint8_t> bytes, Long offset) {
+  std::size_t start = row_start(bytes, offset);
+  String out;
+  out.reserve(kRowBytes);
+  append_row_text(out, bytes.subspan(start, kRowBytes));
+  return out;
+}
+
+void append_dump_line(String& out, std::span<const std::uint8_t> bytes, Long offset) {
+  auto row = bytes.subspan(row_start(bytes, offset), kRowBytes);
+  append_offset(out, offset);
+  out += u" |";
+  for (std::uint8_t b : row) {
+    out += kHexDigits[b >> 4];
+    out += kHexDigits[b & 0xF];
+    out += u' ';
+  }
+  out += u'|';
+  append_row_text(out, row);
+  out += u"\r\n";
+}
+
+String hex_dump(std::span<const std::uint8_t> bytes, Long length) {
+  String out;
+  if (length > 0) out.reserve((static_cast<std::size_t>(length) + kRowBytes - 1) / kRowBytes * kDumpLineChars);
+  // Offsets step by 16 while below length; widened so the last step cannot wrap.
+  for (std::int64_t offset = 0; offset < length; offset += kRowBytes)
+    append_dump_line(out, bytes, static_cast<Long>(offset));
+  return out;
+}
+
+}  // namespace volumar
