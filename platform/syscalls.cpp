@@ -20,6 +20,7 @@ Syscalls make_posix() {
   s.stat = [](const char* path, struct stat* st) { return ::stat(path, st); };
   s.fcntl_lock = [](int fd, int cmd, struct flock* lk) { return ::fcntl(fd, cmd, lk); };
   s.fsync = [](int fd) { return ::fsync(fd); };
+  s.unlink = [](const char* path) { return ::unlink(path); };
   s.ioctl = [](int fd, unsigned long request, void* arg) { return ::ioctl(fd, request, arg); };
   return s;
 }
@@ -76,6 +77,13 @@ SyscallFaults::SyscallFaults() : table_(syscalls()), previous_(nullptr), below_(
     }
     return below_.fcntl_lock(fd, cmd, lk);
   };
+  table_.unlink = [this](const char* path) {
+    if (unlink_error_) {
+      errno = unlink_error_;
+      return -1;
+    }
+    return below_.unlink(path);
+  };
   table_.fsync = [this](int fd) {
     if (fsync_error_) {
       errno = fsync_error_;
@@ -94,6 +102,7 @@ void SyscallFaults::fail_write(int nth, int error) { write_fail_ = {nth, error, 
 void SyscallFaults::short_write(int nth, std::size_t at_most) { write_short_ = {nth, 0, at_most}; }
 void SyscallFaults::fail_open(int nth, int error) { open_fail_ = {nth, error, 0}; }
 void SyscallFaults::fail_fsync(int error) { fsync_error_ = error; }
+void SyscallFaults::fail_unlink(int error) { unlink_error_ = error; }
 void SyscallFaults::refuse_locks(bool refuse) { refuse_locks_ = refuse; }
 
 }  // namespace win

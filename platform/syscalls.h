@@ -23,6 +23,7 @@ struct Syscalls {
   // Only the record-lock commands (F_OFD_SETLK, F_OFD_GETLK).
   std::function<int(int fd, int cmd, struct flock* lock)> fcntl_lock;
   std::function<int(int fd)> fsync;
+  std::function<int(const char* path)> unlink;
   std::function<int(int fd, unsigned long request, void* arg)> ioctl;
 };
 
@@ -50,6 +51,7 @@ class SyscallFaults {
   void short_write(int nth, std::size_t at_most);
   void fail_open(int nth, int error);
   void fail_fsync(int error = EIO);
+  void fail_unlink(int error);
   void refuse_locks(bool refuse = true);         // F_OFD_SETLK fails with EAGAIN
 
   int reads() const { return reads_; }
@@ -68,6 +70,7 @@ class SyscallFaults {
   const Syscalls& below_;
   Rule read_fail_, read_short_, write_fail_, write_short_, open_fail_;
   int fsync_error_ = 0;
+  int unlink_error_ = 0;
   bool refuse_locks_ = false;
   int reads_ = 0, writes_ = 0, opens_ = 0;
 };

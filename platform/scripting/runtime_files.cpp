@@ -12,6 +12,7 @@
 #include "platform/drive_map.h"
 #include "platform/error_codes.h"
 #include "platform/kernel32_files.h"
+#include "platform/syscalls.h"
 #include "platform/last_error.h"
 #include "platform/scripting/file_system_object.h"
 #include "platform/syscalls.h"
@@ -75,7 +76,7 @@ DWORD delete_file(const std::string& win_path) {
   }
   if (S_ISDIR(st.st_mode)) return ERROR_FILE_NOT_FOUND;  // Kill matches files only
   if (path.read_only) return ERROR_WRITE_PROTECT;
-  if (::unlink(path.host.c_str()) != 0) return error_from_errno(errno, ERROR_ACCESS_DENIED);
+  if (syscalls().unlink(path.host.c_str()) != 0) return error_from_errno(errno, ERROR_ACCESS_DENIED);
   return ERROR_SUCCESS;
 }
 

@@ -201,6 +201,17 @@ TEST_F(DriveChecks, AFailureAfterTheCreateLeavesTheTestFileButNoOpenHandle) {
   EXPECT_FALSE(fs::exists(folder_ / kTestFile));
 }
 
+TEST_F(DriveChecks, AFolderThatRefusesTheDeleteIsRestrictedAndKeepsTheWholeTestFile) {
+  {
+    win::SyscallFaults faults;
+    faults.fail_unlink(EACCES);
+    EXPECT_TRUE(restricted(u"C:"));
+  }
+  EXPECT_EQ(slurp(folder_ / kTestFile), "X\r\nABC\r\n");
+  EXPECT_FALSE(restricted(u"C:"));  // the next test deletes the file it finds
+  EXPECT_FALSE(fs::exists(folder_ / kTestFile));
+}
+
 TEST_F(DriveChecks, ABareLetterNamesAFolderBelowTheCurrentFolder) {
   const fs::path previous = fs::current_path();
   fs::current_path(dir_.path());

@@ -1,0 +1,189 @@
+// volumar find and mark on images made by mkfs.fat: the FAT entries on disk
+// in every copy, fsck.fat afterwards, and the refusals that keep a volume
+// unchanged.
+#include <set>
+
+#include "tests/tools/volumar_runner.h"
+
+namespace tooltest {
+namespace {
+
+using fixtures::TempDir;
+
+struct Layout {
+  int bits;
+  std::uint32_t bps, spc, reserved, spf, data_start, fats;
+};
+
+Layout layout_of(const std::filesystem::path& image) {
+  const auto b = read_bytes(image, 0, 512);
+  Layout l{};
+  l.bps = le16(b, 11);
+  l.spc = b[13];
+  l.reserved = le16(b, 14);
+  l.fats = b[16];
+  l.spf = le16(b, 22);
+  const std::uint32_t root_entries = le16(b, 17);
+  if (l.spf == 0) {
+    l.bits = 32;
+    l.spf = le16(b, 36) | le16(b, 38) << 16;
+    l.data_start = l.reserved + l.fats * l.spf;
+  } else {
+    l.bits = std::string(reinterpret_cast<const char*>(&b[54]), 5) == "FAT12" ? 12 : 16;
+    l.data_start = l.reserved + l.fats * l.spf + (root_entries * 32 + l.bps - 1) / l.bps;
+  }
+  return l;
+}
+
+// A FAT entry as stored in copy `copy`, read straight from the image.
+std::uint32_t fat_entry(const std::filesystem::path& image, const Layout& l, unsigned copy, std::uint32_t cluster) {
+  const std::uint64_t fat = std::uint64_t{l.reserved + copy * l.spf} * l.bps;
+  if (l.bits == 12) {
+    const auto b = read_bytes(image, fat + cluster * 3 / 2, 2);
+    const std::uint32_t pair = b[0] | b[1] << 8;
+    return cluster % 2 ? pair >> 4 : pair & 0xFFF;
+  }
+  if (l.bits == 16) return le16(read_bytes(image, fat + cluster * 2, 2), 0);
+  const auto b = read_bytes(image, fat + cluster * 4, 4);
+  return (le16(b, 0) | le16(b, 2) << 16) & 0x0FFFFFFF;
+}
+
+std::uint32_t bad_value(int bits) { return bits == 12 ? 0xFF7 : bits == 16 ? 0xFFF7 : 0x0FFFFFF7; }
+
+std::string field(const std::string& out, const std::string& name) {
+  for (const auto& line : lines(out))
+    if (line.rfind(name + ": ", 0) == 0) return line.substr(name.size() + 2);
+  return {};
+}
+
+class VolumarFindMark : public ::testing::Test {
+ protected:
+  void SetUp() override { VOLUMAR_SKIP_WITHOUT_TOOLS("mkfs.fat", "fsck.fat"); }
+  TempDir dir{"volumar-mark"};
+};
+
+TEST_F(VolumarFindMark, MarkBadChangesOnlyTheEntryInEveryCopyAndMarkFreeUndoesIt) {
+  struct Case {
+    const char* name;
+    fixtures::MkfsOptions options;
+  } cases[] = {{"fat12.img", floppy()}, {"fat16.img", fat16()}, {"fat32.img", fat32()}};
+  for (const Case& c : cases) {
+    for (const auto& family : kFamilies) {
+      SCOPED_TRACE(std::string(c.name) + " " + family);
+      const auto image = make_image(dir, c.name, c.options);
+      const Layout l = layout_of(image);
+      const auto before = read_file(image);
+
+      const auto found = volumar({"--family", family, "find", image.string(), "free"});
+      VOLUMAR_EXPECT_RUN(found, 0);
+      const std::uint32_t cluster = std::stoul(field(found.out, "Cluster"));
+      const std::uint32_t sector = std::stoul(field(found.out, "Sector"));
+      EXPECT_EQ(fat_entry(image, l, 0, cluster), 0u) << "a free cluster";
+      EXPECT_EQ(sector, l.data_start + (cluster - 2) * l.spc);
+
+      const auto marked = volumar({"--family", family, "mark", image.string(), "bad", "--cluster",
+                                   std::to_string(cluster), "--yes"});
+      VOLUMAR_EXPECT_RUN(marked, 0);
+      EXPECT_EQ(marked.out, "Cluster: " + std::to_string(cluster) + "\n");
+      for (unsigned copy = 0; copy < l.fats; ++copy) EXPECT_EQ(fat_entry(image, l, copy, cluster), bad_value(l.bits));
+      const auto after = read_file(image);
+      const auto changed = differences(before, after);
+      ASSERT_FALSE(changed.empty());
+      // Only the entry's bytes in each copy change, and on FAT32 the free
+      // count of the information sector, which fsck.fat holds against the FAT.
+      std::set<std::uint64_t> allowed;
+      const std::uint64_t entry_offset = l.bits == 12 ? cluster * 3 / 2 : std::uint64_t{cluster} * l.bits / 8;
+      for (unsigned copy = 0; copy < l.fats; ++copy)
+        for (std::uint64_t k = 0; k < (l.bits == 32 ? 4u : 2u); ++k)
+          allowed.insert(std::uint64_t{l.reserved + copy * l.spf} * l.bps + entry_offset + k);
+      if (l.bits == 32)
+        for (std::uint64_t k = 0; k < 4; ++k) allowed.insert(std::uint64_t{le16(before, 48)} * l.bps + 488 + k);
+      for (std::size_t at : changed) EXPECT_TRUE(allowed.count(at)) << "byte " << at << " changed";
+      const auto fsck = fixtures::fsck_check(image);
+      EXPECT_TRUE(fsck.clean) << fsck.output;
+
+      const auto bad = volumar({"--family", family, "find", image.string(), "bad"});
+      VOLUMAR_EXPECT_RUN(bad, 0);
+      EXPECT_EQ(field(bad.out, "Cluster"), std::to_string(cluster));
+      EXPECT_EQ(field(bad.out, "Sector"), std::to_string(sector));
+
+      // The cluster named by one of its sectors, the last one.
+      const auto freed = volumar({"--family", family, "mark", image.string(), "free", "--sector",
+                                  std::to_string(sector + l.spc - 1), "--yes"});
+      VOLUMAR_EXPECT_RUN(freed, 0);
+      EXPECT_EQ(freed.out, "Cluster: " + std::to_string(cluster) + "\n");
+      EXPECT_TRUE(read_file(image) == before) << "marking free again restores the volume";
+    }
+  }
+}
+
+TEST_F(VolumarFindMark, FindNextStartsAfterTheClusterOfTheGivenSector) {
+  const auto image = make_image(dir, "n.img", fat16());
+  const Layout l = layout_of(image);
+  for (int cluster : {10, 20})
+    VOLUMAR_EXPECT_RUN(volumar({"mark", image.string(), "bad", "--cluster", std::to_string(cluster), "--yes"}), 0);
+  auto first_sector = [&](int cluster) { return std::to_string(l.data_start + (cluster - 2) * l.spc); };
+  EXPECT_EQ(field(volumar({"find", image.string(), "bad"}).out, "Cluster"), "10");
+  EXPECT_EQ(field(volumar({"find", image.string(), "bad", "--after-sector", first_sector(10)}).out, "Cluster"), "20");
+  // Any sector of cluster 10 searches after cluster 10.
+  const std::string last_of_10 = std::to_string(l.data_start + 9 * l.spc - 1);
+  EXPECT_EQ(field(volumar({"find", image.string(), "bad", "--after-sector", last_of_10}).out, "Cluster"), "20");
+  const auto none = volumar({"find", image.string(), "bad", "--after-sector", first_sector(20)});
+  VOLUMAR_EXPECT_RUN(none, 1);
+  EXPECT_TRUE(none.out.empty());
+  EXPECT_NE(none.err.find("ZEV DRW...: Nothing found!"), std::string::npos) << none.err;
+  // A free cluster after a bad one.
+  EXPECT_EQ(field(volumar({"find", image.string(), "free", "--after-sector", first_sector(10)}).out, "Cluster"), "11");
+}
+
+TEST_F(VolumarFindMark, FindFreeSkipsClustersThatFilesUse) {
+  VOLUMAR_SKIP_WITHOUT_TOOLS("mcopy");
+  const auto image = make_image(dir, "files.img", floppy());
+  ASSERT_TRUE(fixtures::mcopy_bytes(image, "DATA.BIN", std::vector<std::uint8_t>(5 * 512 + 1, 0x55)).ok());
+  const Layout l = layout_of(image);
+  const auto found = volumar({"find", image.string(), "free"});
+  VOLUMAR_EXPECT_RUN(found, 0);
+  // The file takes clusters 2 to 7; the search starts after cluster 2.
+  EXPECT_EQ(field(found.out, "Cluster"), "8");
+  EXPECT_EQ(fat_entry(image, l, 0, 7), 0xFFFu);
+}
+
+TEST_F(VolumarFindMark, NothingFoundGoesToStandardErrorWithExitOne) {
+  const auto image = make_image(dir, "clean.img", floppy());
+  for (const auto& family : kFamilies) {
+    const auto run = volumar({"--family", family, "find", image.string(), "bad"});
+    VOLUMAR_EXPECT_RUN(run, 1);
+    EXPECT_TRUE(run.out.empty());
+    EXPECT_NE(run.err.find("Nothing found!"), std::string::npos) << run.err;
+  }
+}
+
+TEST_F(VolumarFindMark, RefusalsAndBadClustersLeaveTheVolumeUnchanged) {
+  const auto image = make_image(dir, "keep.img", floppy());
+  const auto before = read_file(image);
+  struct Refusal {
+    std::vector<std::string> args;
+    int status;
+    const char* message;
+  } refusals[] = {
+      {{"mark", image.string(), "bad", "--cluster", "5"}, 1, "--yes"},  // no terminal, no --yes
+      {{"--read-only", "mark", image.string(), "bad", "--cluster", "5", "--yes"}, 1, "read-only"},
+      {{"--read-only", "--family", "9x", "mark", image.string(), "bad", "--cluster", "5", "--yes"}, 1, "read-only"},
+      {{"mark", image.string(), "bad", "--sector", "32", "--yes"}, 2, "data area"},  // the last root sector
+      {{"mark", image.string(), "bad", "--sector", "2880", "--yes"}, 2, "outside the volume"},
+      {{"mark", image.string(), "bad", "--cluster", "1", "--yes"}, 2, "outside the volume"},
+      {{"mark", image.string(), "bad", "--cluster", "2849", "--yes"}, 2, "outside the volume"},
+  };
+  for (const auto& r : refusals) {
+    const auto run = volumar(r.args);
+    VOLUMAR_EXPECT_RUN(run, r.status);
+    EXPECT_NE(run.err.find(r.message), std::string::npos) << run.describe();
+    EXPECT_TRUE(read_file(image) == before) << run.command_line();
+  }
+  // The last cluster of a 2880-sector floppy is 2848.
+  VOLUMAR_EXPECT_RUN(volumar({"mark", image.string(), "bad", "--cluster", "2848", "--yes"}), 0);
+  EXPECT_EQ(fat_entry(image, layout_of(image), 1, 2848), 0xFF7u);
+}
+
+}  // namespace
+}  // namespace tooltest

@@ -1,0 +1,81 @@
+// volumar dump DRIVE: hex dumps of sectors in the sector editor's format.
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "tools/volumar/commands.h"
+#include "tools/volumar/drive_argument.h"
+#include "tools/volumar/editor_session.h"
+#include "tools/volumar/progress_bar.h"
+#include "tools/volumar/sector_dump.h"
+#include "tools/volumar/tool_error.h"
+
+namespace volumar_tool {
+namespace {
+
+struct DumpOptions {
+  std::string drive;
+  std::string section;
+  std::int64_t sector = -1;
+  bool sector_given = false;
+  std::int64_t count = 1;
+};
+
+// Large reads keep a long dump fast; this many bytes per read.
+constexpr std::int64_t kReadBytes = 1 << 20;
+
+int run_dump(const DumpOptions& o) {
+  EditorSession session(resolve_drive_argument(o.drive));
+  session.require_fat();
+  std::int64_t first = 0;
+  if (o.sector_given)
+    first = o.sector;
+  else if (!o.section.empty())
+    first = session.section(section_from_word(o.section)).first;
+  session.check_sectors(first, o.count);
+
+  const std::int64_t bps = session.bytes_per_sector();
+  const std::int64_t per_read = std::max<std::int64_t>(1, kReadBytes / bps);
+  ProgressBar progress("dump", static_cast<std::uint64_t>(o.count));
+  SectorDumper dumper(static_cast<std::size_t>(bps));
+  std::string out;
+  for (std::int64_t done = 0; done < o.count;) {
+    const std::int64_t n = std::min(per_read, o.count - done);
+    const auto bytes = session.read_sectors(first + done, n);
+    out.clear();
+    dumper.check(bytes.data());
+    for (std::int64_t i = 0; i < n; ++i) {
+      if (o.count > 1) out += "Sector " + std::to_string(first + done + i) + "\r\n";
+      dumper.append(out, bytes.data() + i * bps);
+    }
+    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size()) fail("cannot write the dump");
+    done += n;
+    progress.update(static_cast<std::uint64_t>(done));
+  }
+  progress.finish();
+  return 0;
+}
+
+}  // namespace
+
+void add_dump_command(CommandContext& ctx) {
+  auto o = std::make_shared<DumpOptions>();
+  CLI::App* sub = ctx.app.add_subcommand("dump", "Hex dump of sectors, as the sector editor shows them");
+  sub->footer("The text is exactly the editor's SectorDataFormattedPP (lines end in CR LF).\n"
+              "With more than one sector a line \"Sector N\" stands before each dump.");
+  sub->add_option("DRIVE", o->drive, "Drive letter or image path")->required();
+  sub->add_option("--section", o->section, "Start at the section's first sector")
+      ->check(CLI::IsMember({"mbr", "fat1", "fat2", "root", "data"}))
+      ->type_name("mbr|fat1|fat2|root|data");
+  sub->add_option("--sector", o->sector, "First sector (absolute; default 0 or the section's first)")
+      ->type_name("N")
+      ->check(CLI::NonNegativeNumber);
+  sub->add_option("--count", o->count, "Number of sectors (default 1)")->type_name("K")->check(CLI::PositiveNumber);
+  sub->callback([&run = ctx.run, o, sub] {
+    o->sector_given = sub->count("--sector") > 0;
+    run = [o] { return run_dump(*o); };
+  });
+}
+
+}  // namespace volumar_tool

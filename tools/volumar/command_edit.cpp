@@ -1,0 +1,20 @@
+// volumar edit DRIVE: the terminal sector editor.
+#include <CLI/CLI.hpp>
+#include <memory>
+
+#include "tools/volumar/commands.h"
+#include "tools/volumar/drive_argument.h"
+#include "tools/volumar/terminal_editor.h"
+
+namespace volumar_tool {
+
+void add_edit_command(CommandContext& ctx) {
+  auto drive = std::make_shared<std::string>();
+  auto force = std::make_shared<bool>(false);
+  CLI::App* sub = ctx.app.add_subcommand("edit", "Interactive terminal sector editor (press ? inside for the keys)");
+  sub->add_option("DRIVE", *drive, "Drive letter or image path")->required();
+  sub->add_flag("--force", *force, "Write even to a mounted block device");
+  sub->callback([&run = ctx.run, drive, force] { run = [drive, force] { return run_terminal_editor(resolve_drive_argument(*drive), *force); }; });
+}
+
+}  // namespace volumar_tool

@@ -1,0 +1,56 @@
+// volumar fill DRIVE --sector N: WriteSectorDataWholeZEV, which fills the
+// sector with question marks (0x3F).
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "platform/drive_map.h"
+#include "tools/volumar/commands.h"
+#include "tools/volumar/drive_argument.h"
+#include "tools/volumar/editor_session.h"
+#include "tools/volumar/tool_error.h"
+#include "tools/volumar/write_guard.h"
+
+namespace volumar_tool {
+namespace {
+
+struct FillOptions {
+  std::string drive;
+  std::int64_t sector = 0;
+  bool yes = false;
+  bool force = false;
+};
+
+int run_fill(const FillOptions& o) {
+  EditorSession session(resolve_drive_argument(o.drive));
+  session.require_fat();
+  session.check_sectors(o.sector, 1);
+  guard_write(session.letter(),
+              "Fill sector " + std::to_string(o.sector) + " of " + session.letter() + ": with '?'?", o.yes, o.force);
+  session.put(u"ClusterFoundPP", win::Variant(static_cast<std::int32_t>(o.sector)));
+  session.call(u"WriteSectorDataWholeZEV");
+  // The member does not report the write's outcome; the sector does.
+  const auto bytes = session.read_sectors(o.sector, 1);
+  if (!std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0x3F; })) {
+    if (win::DriveMap::is_read_only(session.letter())) fail("nothing written: the volume is read-only");
+    fail("the write failed");
+  }
+  std::printf("Filled sector %lld\n", static_cast<long long>(o.sector));
+  return 0;
+}
+
+}  // namespace
+
+void add_fill_command(CommandContext& ctx) {
+  auto o = std::make_shared<FillOptions>();
+  CLI::App* sub = ctx.app.add_subcommand("fill", "Overwrite a sector with question marks (WriteSectorDataWholeZEV)");
+  sub->footer("Asks before writing unless --yes; without a terminal it needs --yes.");
+  sub->add_option("DRIVE", o->drive, "Drive letter or image path")->required();
+  sub->add_option("--sector", o->sector, "Absolute sector")->required()->type_name("N")->check(CLI::NonNegativeNumber);
+  sub->add_flag("--yes,-y", o->yes, "Write without asking");
+  sub->add_flag("--force", o->force, "Write even to a mounted block device");
+  sub->callback([&run = ctx.run, o] { run = [o] { return run_fill(*o); }; });
+}
+
+}  // namespace volumar_tool

@@ -1,0 +1,67 @@
+// Global options: drive map, family, disks, registry, trace, read-only.
+#include "tools/volumar/global_options.h"
+
+#include <CLI/CLI.hpp>
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/drive_map.h"
+#include "platform/family.h"
+#include "platform/registry/registry.h"
+#include "tools/volumar/drive_argument.h"
+#include "tools/volumar/message_box_printer.h"
+#include "tools/volumar/tool_error.h"
+#include "tools/volumar/trace_printer.h"
+
+namespace volumar_tool {
+
+void add_global_options(CLI::App& app, GlobalOptions& o) {
+  app.add_option("-d,--drive", o.drives,
+                 "Map a drive letter to an image file or block device (repeatable):\n"
+                 "L=PATH[,offset=BYTES][,length=BYTES][,folder=DIR][,type=NAME]\n"
+                 "type: Removable, Fixed, Remote, CDRom or RAMDisk")
+      ->type_name("SPEC");
+  app.add_option("--family", o.family, "Platform family the library sees (default nt)")
+      ->check(CLI::IsMember({"nt", "9x"}))
+      ->type_name("nt|9x");
+  app.add_option("--disk", o.disks,
+                 "Whole disk behind \\\\.\\PHYSICALDRIVE0, 1, ... in order (repeatable);\n"
+                 "default: the machine's own disks")
+      ->type_name("PATH");
+  app.add_option("--registry", o.registry, "Registry store file (default " + default_registry_path() + ")")
+      ->type_name("FILE");
+  app.add_flag("--trace", o.trace, "Print every platform call on standard error");
+  app.add_flag("--read-only", o.read_only, "Open every volume read-only: writes fail and nothing changes");
+}
+
+void apply_global_options(const GlobalOptions& o) {
+  install_message_box_printer();
+  if (o.trace) install_trace_printer();
+  win::set_family(o.family == "9x" ? win::Family::Win9x : win::Family::NT);
+  for (const std::string& text : o.drives) {
+    const DriveSpec spec = parse_drive_spec(text);
+    win::DriveMap::map(spec.letter, spec.volume);
+  }
+  if (!o.disks.empty()) win::DriveMap::set_physical_drives(o.disks);
+  win::DriveMap::set_read_only(o.read_only);
+}
+
+std::string default_registry_path() {
+  std::filesystem::path base;
+  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
+    base = xdg;
+  else if (const char* home = std::getenv("HOME"); home && *home)
+    base = std::filesystem::path(home) / ".local" / "share";
+  else
+    base = std::filesystem::temp_directory_path();
+  return (base / "volumar10" / "registry.db").string();
+}
+
+void open_registry(const GlobalOptions& o) {
+  const std::filesystem::path path = o.registry.empty() ? default_registry_path() : o.registry;
+  std::error_code ec;
+  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
+  if (!win::registry_use_file(path)) fail("cannot open the registry store " + path.string());
+}
+
+}  // namespace volumar_tool

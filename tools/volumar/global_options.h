@@ -1,0 +1,34 @@
+// The options that stand before the command, and how they configure the
+// platform the library runs on.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace CLI {
+class App;
+}
+
+namespace volumar_tool {
+
+struct GlobalOptions {
+  std::vector<std::string> drives;  // -d mappings
+  std::string family = "nt";
+  std::vector<std::string> disks;
+  std::string registry;
+  bool trace = false;
+  bool read_only = false;
+};
+
+void add_global_options(CLI::App& app, GlobalOptions& options);
+
+// Drive map, family, physical disks, read-only mode, trace and the
+// message-box printer. Raises a usage error for a bad drive mapping.
+void apply_global_options(const GlobalOptions& options);
+
+// Opens the registry store: the --registry file, or the default file in the
+// user's data folder. Only the commands that use the registry call this, so
+// that reading a volume never creates a file.
+void open_registry(const GlobalOptions& options);
+std::string default_registry_path();
+
+}  // namespace volumar_tool

@@ -1,0 +1,78 @@
+// volumar: the command-line client of the Volumar10 library.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <exception>
+
+#include "frame/companion/qzcommon10.h"
+#include "platform/automation/automation_error.h"
+#include "server/class_registry.h"
+#include "tools/volumar/commands.h"
+#include "tools/volumar/global_options.h"
+#include "tools/volumar/progress_bar.h"
+#include "tools/volumar/text.h"
+#include "tools/volumar/tool_error.h"
+
+namespace {
+
+int report(const std::string& message, int status) {
+  volumar_tool::clear_progress_line();
+  std::fflush(stdout);
+  std::fprintf(stderr, "volumar: %s\n", message.c_str());
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace volumar_tool;
+  CLI::App app{"volumar: sector-level tools for FAT volumes (the Volumar10 library's command-line client)",
+               "volumar"};
+  app.require_subcommand(1);
+  app.footer(
+      "Global options stand before the command: volumar -d C=floppy.img info C:\n"
+      "A DRIVE is a letter (C, C:, c:\\) or the path of an image or device.\n"
+      "Exit status: 0 success, 1 the operation failed, 2 usage error.");
+  GlobalOptions globals;
+  add_global_options(app, globals);
+
+  Runner run;
+  CommandContext ctx{app, globals, run};
+  add_info_command(ctx);
+  add_dump_command(ctx);
+  add_find_command(ctx);
+  add_mark_command(ctx);
+  add_write_command(ctx);
+  add_fill_command(ctx);
+  add_cipher_command(ctx);
+  add_call_command(ctx);
+  add_drives_command(ctx);
+  add_assoc_command(ctx);
+  add_edit_command(ctx);
+  add_demo_command(ctx);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return kExitUsage;
+  }
+
+  try {
+    apply_global_options(globals);
+    volumar::register_class_objects();
+    volumar::register_companion();
+    const int status = run ? run() : kExitUsage;
+    std::fflush(stdout);
+    return status;
+  } catch (const ToolError& e) {
+    return report(e.what(), e.exit_code());
+  } catch (const win::AutomationError& e) {
+    return report("error " + std::to_string(e.number()) + ": " + ansi_to_utf8(e.description()), kExitFailed);
+  } catch (const std::exception& e) {
+    return report(e.what(), kExitFailed);
+  }
+}

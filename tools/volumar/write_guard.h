@@ -1,0 +1,20 @@
+// What stands between a command and a write: the refusal to write to a
+// mounted block device without --force, and the question before writing.
+#pragma once
+#include <string>
+
+namespace volumar_tool {
+
+// Raises a ToolError when the drive's volume is a block device (or an image
+// behind a loop device) that is mounted, or holds a mounted partition,
+// unless force is set.
+void refuse_if_mounted(char letter, bool force);
+
+// Asks "question [y/N]" on the terminal unless yes is set; without a
+// terminal and without yes it refuses. A "no" ends the command (exit 1).
+void confirm_write(const std::string& question, bool yes);
+
+// Both, in that order.
+void guard_write(char letter, const std::string& question, bool yes, bool force);
+
+}  // namespace volumar_tool
