@@ -7,8 +7,6 @@
 namespace volumar {
 namespace {
 
-constexpr char16_t kHexDigits[] = u"0123456789ABCDEF";
-
 // The first index of a whole row inside `bytes`, checked as the runtime
 // checks an array index.
 std::size_t row_start(std::span<const std::uint8_t> bytes, Long offset) {
@@ -18,10 +16,7 @@ std::size_t row_start(std::span<const std::uint8_t> bytes, Long offset) {
 }
 
 void append_row_text(String& out, std::span<const std::uint8_t> row) {
-  for (std::uint8_t b : row) {
-    char16_t ch = win::ansi_char(b);
-    out += ch < 0x20 ? u'.' : ch;
-  }
+  for (std::uint8_t b : row) out += row_char(b);
 }
 
 void append_offset(String& out, Long offset) {
@@ -29,7 +24,7 @@ void append_offset(String& out, Long offset) {
   int n = 0;
   auto value = static_cast<std::uint32_t>(offset);
   do {
-    digits[n++] = kHexDigits[value & 0xF];
+    digits[n++] = kDumpHexDigits[value & 0xF];
     value >>= 4;
   } while (value != 0);
   for (int pad = n; pad < 3; ++pad) out += u'0';
@@ -37,6 +32,17 @@ void append_offset(String& out, Long offset) {
 }
 
 }  // namespace
+
+char16_t row_char(std::uint8_t byte) {
+  char16_t ch = win::ansi_char(byte);
+  return ch < 0x20 ? u'.' : ch;
+}
+
+String offset_text(Long offset) {
+  String out;
+  append_offset(out, offset);
+  return out;
+}
 
 String row_text(std::span<const std::uint8_t> bytes, Long offset) {
   std::size_t start = row_start(bytes, offset);
@@ -49,15 +55,15 @@ String row_text(std::span<const std::uint8_t> bytes, Long offset) {
 void append_dump_line(String& out, std::span<const std::uint8_t> bytes, Long offset) {
   auto row = bytes.subspan(row_start(bytes, offset), kRowBytes);
   append_offset(out, offset);
-  out += u" |";
+  out += kDumpAfterOffset;
   for (std::uint8_t b : row) {
-    out += kHexDigits[b >> 4];
-    out += kHexDigits[b & 0xF];
+    out += kDumpHexDigits[b >> 4];
+    out += kDumpHexDigits[b & 0xF];
     out += u' ';
   }
-  out += u'|';
+  out += kDumpAfterHex;
   append_row_text(out, row);
-  out += u"\r\n";
+  out += kDumpLineEnd;
 }
 
 String hex_dump(std::span<const std::uint8_t> bytes, Long length) {

@@ -9,7 +9,7 @@ packages=(
   libcli11-dev                                 # command-line options of volumar
   libncurses-dev                               # the terminal sector editor
   dosfstools mtools sleuthkit                  # peers that make and check test volumes
-  tmux xxd                                     # driving the terminal editor in tests; the dump benchmark
+  tmux xxd bc                                  # driving the terminal editor in tests; the dump benchmark
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -44,7 +44,6 @@ int run_dump(const DumpOptions& o) {
     const std::int64_t n = std::min(per_read, o.count - done);
     const auto bytes = session.read_sectors(first + done, n);
     out.clear();
-    dumper.check(bytes.data());
     for (std::int64_t i = 0; i < n; ++i) {
       if (o.count > 1) out += "Sector " + std::to_string(first + done + i) + "\r\n";
       dumper.append(out, bytes.data() + i * bps);
