@@ -29,6 +29,10 @@ std::size_t Collection::position(const Variant& index) const {
   return static_cast<std::size_t>(n - 1);
 }
 
+std::optional<std::u16string> Collection::Key(std::int32_t index) const {
+  return items_[position(Variant(index))].key;
+}
+
 Variant Collection::Item(const Variant& index) const { return items_[position(index)].item; }
 
 void Collection::Remove(const Variant& index) { items_.erase(items_.begin() + static_cast<long>(position(index))); }

@@ -20,6 +20,8 @@ class Collection : public Object {
   // By number (from 1; 9 out of range) or by key (5 when absent).
   Variant Item(const Variant& index) const;
   std::int32_t Count() const { return static_cast<std::int32_t>(items_.size()); }
+  // The key of item `index` (from 1), if it was added with one.
+  std::optional<std::u16string> Key(std::int32_t index) const;
   void Remove(const Variant& index);
 
   std::optional<DISPID> GetIDsOfNames(std::u16string_view name) override;

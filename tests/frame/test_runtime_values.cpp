@@ -55,6 +55,8 @@ TEST(Collection, ItemsFromOneWithUniqueKeysWithoutCase) {
   EXPECT_EQ(c->Item(Variant(Long{1})).string_value(), u"first");
   EXPECT_EQ(c->Item(Variant(String(u"key0"))).string_value(), u"first");
   EXPECT_EQ(c->Item(Variant(String(u"KEY32"))).string_value(), u"third");
+  EXPECT_EQ(c->Key(1), u"KEY0");  // as added, not as asked for
+  EXPECT_EQ(c->Key(2), std::nullopt);
   EXPECT_EQ(error_number([&] { c->Add(Variant(Long{9}), u"kEy0"); }), 457);
   EXPECT_EQ(c->Count(), 3);
   EXPECT_EQ(error_number([&] { c->Item(Variant(Long{0})); }), 9);

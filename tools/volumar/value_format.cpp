@@ -21,18 +21,6 @@ bool needs_escape(char16_t c) {
   return c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F) || c == 0xA0 || c == 0xAD;
 }
 
-// The item's key, when the runtime's collection can tell it.
-template <class C>
-std::optional<std::u16string> key_of(const C& collection, std::int32_t index) {
-  if constexpr (requires { collection.Key(index); }) {
-    return collection.Key(index);
-  } else {
-    (void)collection;
-    (void)index;
-    return std::nullopt;
-  }
-}
-
 std::string number(double d) { return utf8(win::number_text(d)); }
 
 }  // namespace
@@ -100,7 +88,7 @@ std::string format_value(const win::Variant& v, const std::string& indent) {
   for (std::int32_t i = 1; i <= c->Count(); ++i) {
     const win::Variant item = c->Item(win::Variant(i));
     out += "\n" + indent + "  [" + std::to_string(i) + "] ";
-    if (auto key = key_of(*c, i)) out += utf8(*key) + " = ";
+    if (auto key = c->Key(i)) out += utf8(*key) + " = ";
     out += format_value(item, indent + "  ");
   }
   return out;
