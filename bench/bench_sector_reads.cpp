@@ -28,7 +28,7 @@ const std::filesystem::path& image() {
     for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 131);
     std::ofstream out(p, std::ios::binary);
     for (std::size_t i = 0; i < kVolumeBytes / kChunk; ++i) out.write(block.data(), kChunk);
-    win::VolumeSpec volume;
+    win::VolumeMapping volume;
     volume.path = p.string();
     win::DriveMap::map('B', volume);
     return p;

@@ -16,7 +16,7 @@ namespace {
 
 struct State {
   std::mutex mutex;
-  std::array<std::optional<VolumeSpec>, 26> drives;
+  std::array<std::optional<VolumeMapping>, 26> drives;
   bool read_only = false;
   std::optional<std::vector<std::string>> physical;
 };
@@ -40,7 +40,7 @@ bool excluded_device(const std::string& name) {
 
 }  // namespace
 
-void DriveMap::map(char letter, VolumeSpec volume) {
+void DriveMap::map(char letter, VolumeMapping volume) {
   std::size_t i = index_of(letter);
   std::lock_guard lock(state().mutex);
   state().drives[i] = std::move(volume);
@@ -57,7 +57,7 @@ void DriveMap::clear() {
   for (auto& d : state().drives) d.reset();
 }
 
-std::optional<VolumeSpec> DriveMap::find(char letter) {
+std::optional<VolumeMapping> DriveMap::find(char letter) {
   char upper = drive_letter(letter);
   if (!upper) return std::nullopt;
   std::lock_guard lock(state().mutex);

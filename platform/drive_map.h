@@ -30,7 +30,7 @@ enum class DriveType : UINT {
   RAMDisk = DRIVE_RAMDISK,
 };
 
-struct VolumeSpec {
+struct VolumeMapping {
   // Image file or block device holding the raw volume; empty for a drive
   // that has only a folder (its raw volume never opens).
   std::string path;
@@ -47,11 +47,11 @@ struct VolumeSpec {
 class DriveMap {
  public:
   // letter: 'A'..'Z' in either case; anything else throws std::invalid_argument.
-  static void map(char letter, VolumeSpec volume);
+  static void map(char letter, VolumeMapping volume);
   static void unmap(char letter);
   // Unmaps every letter (the read-only option and the disk list stay).
   static void clear();
-  static std::optional<VolumeSpec> find(char letter);
+  static std::optional<VolumeMapping> find(char letter);
 
   // Makes every volume, physical disk and drive folder read-only.
   static void set_read_only(bool read_only);

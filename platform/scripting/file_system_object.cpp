@@ -41,12 +41,12 @@ void check_call(DispatchKind kind, const std::vector<Variant>& args, std::size_t
 }
 
 // The letter of "C", "C:", "C:\" or "C:/"; 0 for anything else.
-char drive_spec_letter(std::u16string_view spec) {
-  if (spec.empty() || spec.size() > 3 || spec[0] > 0x7F) return 0;
-  char letter = drive_letter(static_cast<char>(spec[0]));
+char drive_name_letter(std::u16string_view mapping) {
+  if (mapping.empty() || mapping.size() > 3 || mapping[0] > 0x7F) return 0;
+  char letter = drive_letter(static_cast<char>(mapping[0]));
   if (!letter) return 0;
-  if (spec.size() >= 2 && spec[1] != u':') return 0;
-  if (spec.size() == 3 && spec[2] != u'\\' && spec[2] != u'/') return 0;
+  if (mapping.size() >= 2 && mapping[1] != u':') return 0;
+  if (mapping.size() == 3 && mapping[2] != u'\\' && mapping[2] != u'/') return 0;
   return letter;
 }
 
@@ -57,10 +57,10 @@ std::u16string ScriptingDrive::DriveLetter() const { return std::u16string(1, st
 std::u16string ScriptingDrive::Path() const { return DriveLetter() + u":"; }
 
 std::int32_t ScriptingDrive::DriveType() const {
-  auto spec = DriveMap::find(letter_);
+  auto mapping = DriveMap::find(letter_);
   DriveTypeConst type = DriveTypeConst::UnknownType;
-  if (spec) {
-    switch (spec->type) {
+  if (mapping) {
+    switch (mapping->type) {
       case win::DriveType::Removable: type = DriveTypeConst::Removable; break;
       case win::DriveType::Fixed: type = DriveTypeConst::Fixed; break;
       case win::DriveType::Remote: type = DriveTypeConst::Remote; break;
@@ -94,19 +94,19 @@ Variant ScriptingDrive::Invoke(DISPID id, DispatchKind kind, std::vector<Variant
   }
 }
 
-ObjectRef FileSystemObject::GetDrive(std::u16string_view drive_spec) const {
-  const char letter = drive_spec_letter(drive_spec);
+ObjectRef FileSystemObject::GetDrive(std::u16string_view drive_name) const {
+  const char letter = drive_name_letter(drive_name);
   const bool mapped = letter && DriveMap::find(letter).has_value();
   if (trace_enabled())
-    trace("FileSystemObject.GetDrive(\"" + utf16_to_ansi(drive_spec) + "\")" +
+    trace("FileSystemObject.GetDrive(\"" + utf16_to_ansi(drive_name) + "\")" +
           (mapped ? "" : letter ? " = Device unavailable" : " = Invalid procedure call or argument"));
   if (!letter) raise_component_error(kErrInvalidProcedureCall);
   if (!mapped) raise_component_error(kErrDeviceUnavailable);
   return std::make_shared<ScriptingDrive>(letter);
 }
 
-bool FileSystemObject::DriveExists(std::u16string_view drive_spec) const {
-  const char letter = drive_spec_letter(drive_spec);
+bool FileSystemObject::DriveExists(std::u16string_view drive_name) const {
+  const char letter = drive_name_letter(drive_name);
   return letter && DriveMap::find(letter).has_value();
 }
 

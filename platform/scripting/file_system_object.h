@@ -60,9 +60,9 @@ class FileSystemObject : public Object {
  public:
   // "C", "C:" or "C:\" (either case, '/' too). A letter the drive map does
   // not name raises 68 (Device unavailable); any other text raises 5.
-  ObjectRef GetDrive(std::u16string_view drive_spec) const;
+  ObjectRef GetDrive(std::u16string_view drive_name) const;
   // False for any text GetDrive would refuse.
-  bool DriveExists(std::u16string_view drive_spec) const;
+  bool DriveExists(std::u16string_view drive_name) const;
 
   std::optional<DISPID> GetIDsOfNames(std::u16string_view name) override;
   Variant Invoke(DISPID id, DispatchKind kind, std::vector<Variant>& args) override;

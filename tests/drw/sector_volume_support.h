@@ -63,7 +63,7 @@ class EditorVolume {
   // content: the bytes of FILE.BIN, at least two clusters long so the
   // sectors after the first are the file's too.
   void make(const VolumeShape& shape, const std::vector<std::uint8_t>& content, win::Family family,
-            win::VolumeSpec spec = {}) {
+            win::VolumeMapping mapping = {}) {
     content_ = content;
     image_ = dir_.file("vol.img");
     fixtures::MkfsOptions opt;
@@ -80,7 +80,7 @@ class EditorVolume {
     ASSERT_TRUE(file_.found) << file_.failure;
     sector_size_ = shape.sector_size;
     family_.emplace(family);
-    drive_.emplace(kLetter, image_, spec);
+    drive_.emplace(kLetter, image_, mapping);
     win::set_message_box_sink([this](const win::MessageBoxRequest& r) {
       boxes_.push_back(r.text);
       return win::IDOK;

@@ -33,12 +33,12 @@ std::string slurp(const fs::path& p) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-win::VolumeSpec volume(const fs::path& image, const fs::path& folder = {}, bool read_only = false) {
-  win::VolumeSpec spec;
-  spec.path = image.string();
-  spec.folder = folder.string();
-  spec.read_only = read_only;
-  return spec;
+win::VolumeMapping volume(const fs::path& image, const fs::path& folder = {}, bool read_only = false) {
+  win::VolumeMapping mapping;
+  mapping.path = image.string();
+  mapping.folder = folder.string();
+  mapping.read_only = read_only;
+  return mapping;
 }
 
 std::int32_t error_of(const std::function<void()>& f) {

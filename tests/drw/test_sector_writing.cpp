@@ -248,7 +248,7 @@ TEST_P(SectorWriting, FailuresWriteNothing) {
 }
 
 TEST_P(SectorWriting, AReadOnlyVolumeReportsFalseAndKeepsItsBytes) {
-  win::VolumeSpec read_only;
+  win::VolumeMapping read_only;
   read_only.read_only = true;
   fixtures::MappedDrive replaced(EditorVolume::kLetter, vol_.image(), read_only);
   auto& drw = vol_.drw();

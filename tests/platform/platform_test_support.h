@@ -22,21 +22,21 @@ namespace platform_test {
 
 // Host settings built field by field (designated initializers that skip
 // fields draw -Wmissing-field-initializers from this compiler).
-inline win::VolumeSpec ranged(std::uint64_t offset, std::optional<std::uint64_t> length = std::nullopt) {
-  win::VolumeSpec s;
+inline win::VolumeMapping ranged(std::uint64_t offset, std::optional<std::uint64_t> length = std::nullopt) {
+  win::VolumeMapping s;
   s.offset = offset;
   s.length = length;
   return s;
 }
-inline win::VolumeSpec flagged(bool read_only, win::DriveType type = win::DriveType::Fixed) {
-  win::VolumeSpec s;
+inline win::VolumeMapping flagged(bool read_only, win::DriveType type = win::DriveType::Fixed) {
+  win::VolumeMapping s;
   s.read_only = read_only;
   s.type = type;
   return s;
 }
-inline win::VolumeSpec folder_only(const std::string& folder, win::DriveType type = win::DriveType::Fixed,
+inline win::VolumeMapping folder_only(const std::string& folder, win::DriveType type = win::DriveType::Fixed,
                                    bool read_only = false) {
-  win::VolumeSpec s;
+  win::VolumeMapping s;
   s.folder = folder;
   s.type = type;
   s.read_only = read_only;
@@ -84,7 +84,7 @@ class PlatformTest : public ::testing::Test {
     return p;
   }
 
-  void map(char letter, const std::filesystem::path& image, win::VolumeSpec volume = {}) {
+  void map(char letter, const std::filesystem::path& image, win::VolumeMapping volume = {}) {
     volume.path = image.string();
     win::DriveMap::map(letter, std::move(volume));
   }

@@ -47,7 +47,7 @@ TEST(WinPath, ComponentsAreNormalisedLikeTheSystemDoes) {
 
 TEST_F(DriveMapping, PathsResolveThroughTheDrivesFolder) {
   DriveMap::map('c', platform_test::folder_only("/srv/c/"));
-  VolumeSpec raw_only;
+  VolumeMapping raw_only;
   raw_only.path = "/dev/null";
   DriveMap::map('D', raw_only);
   ResolvedPath r = resolve_path("C:\\Dir\\..\\..\\etc\\passwd");
@@ -66,7 +66,7 @@ TEST_F(DriveMapping, PathsResolveThroughTheDrivesFolder) {
   DriveMap::set_read_only(true);
   EXPECT_TRUE(resolve_path("C:\\x").read_only);
   EXPECT_TRUE(DriveMap::is_read_only('c'));
-  EXPECT_THROW(DriveMap::map('1', VolumeSpec()), std::invalid_argument);
+  EXPECT_THROW(DriveMap::map('1', VolumeMapping()), std::invalid_argument);
   DriveMap::unmap('C');
   EXPECT_FALSE(DriveMap::find('C'));
 }

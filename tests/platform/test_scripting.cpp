@@ -30,14 +30,14 @@ std::string slurp(const fs::path& p) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-win::VolumeSpec volume(const fs::path& image, const fs::path& folder = {}, win::DriveType type = win::DriveType::Fixed,
+win::VolumeMapping volume(const fs::path& image, const fs::path& folder = {}, win::DriveType type = win::DriveType::Fixed,
                        bool read_only = false) {
-  win::VolumeSpec spec;
-  spec.path = image.string();
-  spec.folder = folder.string();
-  spec.type = type;
-  spec.read_only = read_only;
-  return spec;
+  win::VolumeMapping mapping;
+  mapping.path = image.string();
+  mapping.folder = folder.string();
+  mapping.type = type;
+  mapping.read_only = read_only;
+  return mapping;
 }
 
 // The number of the run-time error that f raises, 0 for none.
@@ -66,9 +66,9 @@ class Scripting : public ::testing::Test {
     win::register_scripting_classes();
   }
 
-  win::ObjectRef drive(std::u16string spec) {
+  win::ObjectRef drive(std::u16string mapping) {
     auto fso = win::create_object("Scripting.FileSystemObject");
-    return win::to_object(win::call_method(fso, u"GetDrive", {Variant(std::move(spec))}));
+    return win::to_object(win::call_method(fso, u"GetDrive", {Variant(std::move(mapping))}));
   }
   bool ready(const win::ObjectRef& d) { return win::to_bool(win::get_property(d, u"IsReady")); }
 
@@ -85,9 +85,9 @@ TEST_F(Scripting, TheComponentIsOfferedFromStartUpAndCanBeWithdrawn) {
 }
 
 TEST_F(Scripting, GetDriveTakesEachSpellingOfADriveAndRaisesItsOwnErrors) {
-  for (std::u16string spec : {u"C", u"c", u"C:", u"c:\\", u"c:/"}) {
-    auto d = drive(spec);
-    EXPECT_EQ(win::get_property(d, u"DriveLetter"), Variant(u"C")) << narrow(spec);
+  for (std::u16string mapping : {u"C", u"c", u"C:", u"c:\\", u"c:/"}) {
+    auto d = drive(mapping);
+    EXPECT_EQ(win::get_property(d, u"DriveLetter"), Variant(u"C")) << narrow(mapping);
     std::vector<Variant> none;
     EXPECT_EQ(d->Invoke(win::DISPID_VALUE, win::DISPATCH_PROPERTYGET, none), Variant(u"C:"));  // Path
   }
@@ -98,8 +98,8 @@ TEST_F(Scripting, GetDriveTakesEachSpellingOfADriveAndRaisesItsOwnErrors) {
     EXPECT_EQ(e.number(), win::kErrDeviceUnavailable);
     EXPECT_EQ(e.source(), win::kScriptingErrorSource);
   }
-  for (std::u16string spec : {u"", u"1", u"CC", u"C:x", u"C:\\dir", u" C", u"\\\\srv\\share", u"\u00c4:"})
-    EXPECT_EQ(error_of([&] { drive(spec); }), win::kErrInvalidProcedureCall) << narrow(spec);
+  for (std::u16string mapping : {u"", u"1", u"CC", u"C:x", u"C:\\dir", u" C", u"\\\\srv\\share", u"\u00c4:"})
+    EXPECT_EQ(error_of([&] { drive(mapping); }), win::kErrInvalidProcedureCall) << narrow(mapping);
   auto fso = win::create_object("Scripting.FileSystemObject");
   EXPECT_EQ(error_of([&] { win::call_method(fso, u"GetDrive"); }), win::kErrNotOptional);
   EXPECT_EQ(win::call_method(fso, u"DriveExists", {Variant(u"q")}), Variant(false));

@@ -45,7 +45,7 @@ TEST_P(DriveLoading, GeometryAgreesWithThePeers) {
   ASSERT_TRUE(fs.parsed && mi.parsed) << fs.run.describe() << mi.run.describe();
 
   FamilyScope scope(family);
-  win::VolumeSpec removable;
+  win::VolumeMapping removable;
   removable.type = win::DriveType::Removable;
   MappedDrive drive('E', image, removable);
   if (family == win::Family::Win9x && g.sector_size != 512) {

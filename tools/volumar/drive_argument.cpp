@@ -60,14 +60,14 @@ win::DriveType parse_drive_type(std::string_view name) {
   usage_error("unknown drive type '" + std::string(name) + "' (Removable, Fixed, Remote, CDRom or RAMDisk)");
 }
 
-DriveSpec parse_drive_spec(std::string_view text) {
+DriveMapping parse_drive_mapping(std::string_view text) {
   const auto eq = text.find('=');
   std::string_view letter_part = eq == std::string_view::npos ? text : text.substr(0, eq);
   if (eq == std::string_view::npos || !is_drive_letter_text(letter_part))
     usage_error("--drive wants L=PATH[,offset=BYTES][,length=BYTES][,folder=DIR][,type=NAME], not '" +
                 std::string(text) + "'");
-  DriveSpec spec;
-  spec.letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter_part[0])));
+  DriveMapping mapping;
+  mapping.letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter_part[0])));
 
   // Pieces that are not a known option belong to the path, which may hold commas.
   std::vector<std::string_view> pieces;
@@ -83,19 +83,19 @@ DriveSpec parse_drive_spec(std::string_view text) {
     const std::string_view p = pieces[i];
     const std::string_view value = p.substr(p.find('=') + 1);
     if (starts_with_key(p, "offset"))
-      spec.volume.offset = parse_byte_count(value);
+      mapping.volume.offset = parse_byte_count(value);
     else if (starts_with_key(p, "length"))
-      spec.volume.length = parse_byte_count(value);
+      mapping.volume.length = parse_byte_count(value);
     else if (starts_with_key(p, "folder"))
-      spec.volume.folder = std::string(value);
+      mapping.volume.folder = std::string(value);
     else if (starts_with_key(p, "type"))
-      spec.volume.type = parse_drive_type(value);
+      mapping.volume.type = parse_drive_type(value);
     else
       path += "," + std::string(p);
   }
-  spec.volume.path = path;
-  if (spec.volume.length && *spec.volume.length == 0) usage_error("--drive " + std::string(1, spec.letter) + ": length 0");
-  return spec;
+  mapping.volume.path = path;
+  if (mapping.volume.length && *mapping.volume.length == 0) usage_error("--drive " + std::string(1, mapping.letter) + ": length 0");
+  return mapping;
 }
 
 bool is_drive_letter_text(std::string_view text) {
@@ -127,18 +127,18 @@ char resolve_drive_argument(std::string_view text) {
     }
     for (char l = 'C'; l <= 'Z' && !letter; ++l)
       if (!win::DriveMap::find(l)) {
-        win::VolumeSpec spec;
-        spec.path = std::string(text);
-        win::DriveMap::map(l, spec);
+        win::VolumeMapping mapping;
+        mapping.path = std::string(text);
+        win::DriveMap::map(l, mapping);
         letter = l;
       }
     if (!letter) fail("no free drive letter for " + std::string(text));
   }
-  const auto spec = win::DriveMap::find(letter);
-  if (spec->path.empty()) fail(std::string(1, letter) + ": has no raw volume (only a folder)");
+  const auto mapping = win::DriveMap::find(letter);
+  if (mapping->path.empty()) fail(std::string(1, letter) + ": has no raw volume (only a folder)");
   struct stat st {};
-  if (::stat(spec->path.c_str(), &st) != 0) fail(std::string(1, letter) + ": no such image or device: " + spec->path);
-  if (S_ISDIR(st.st_mode)) fail(std::string(1, letter) + ": " + spec->path + " is a folder, not an image or device");
+  if (::stat(mapping->path.c_str(), &st) != 0) fail(std::string(1, letter) + ": no such image or device: " + mapping->path);
+  if (S_ISDIR(st.st_mode)) fail(std::string(1, letter) + ": " + mapping->path + " is a folder, not an image or device");
   return letter;
 }
 

@@ -9,14 +9,14 @@
 
 namespace volumar_tool {
 
-struct DriveSpec {
+struct DriveMapping {
   char letter = 0;  // upper case
-  win::VolumeSpec volume;
+  win::VolumeMapping volume;
 };
 
 // "L=PATH[,offset=BYTES][,length=BYTES][,folder=DIR][,type=NAME]".
 // Raises a usage error naming what is wrong.
-DriveSpec parse_drive_spec(std::string_view text);
+DriveMapping parse_drive_mapping(std::string_view text);
 
 // BYTES: decimal or 0x hex, optionally followed by K, M or G (powers of 1024).
 std::uint64_t parse_byte_count(std::string_view text);

@@ -20,7 +20,7 @@ void add_global_options(CLI::App& app, GlobalOptions& o) {
                  "Map a drive letter to an image file or block device (repeatable):\n"
                  "L=PATH[,offset=BYTES][,length=BYTES][,folder=DIR][,type=NAME]\n"
                  "type: Removable, Fixed, Remote, CDRom or RAMDisk")
-      ->type_name("SPEC");
+      ->type_name("L=PATH[,...]");
   app.add_option("--family", o.family, "Platform family the library sees (default nt)")
       ->check(CLI::IsMember({"nt", "9x"}))
       ->type_name("nt|9x");
@@ -39,8 +39,8 @@ void apply_global_options(const GlobalOptions& o) {
   if (o.trace) install_trace_printer();
   win::set_family(o.family == "9x" ? win::Family::Win9x : win::Family::NT);
   for (const std::string& text : o.drives) {
-    const DriveSpec spec = parse_drive_spec(text);
-    win::DriveMap::map(spec.letter, spec.volume);
+    const DriveMapping mapping = parse_drive_mapping(text);
+    win::DriveMap::map(mapping.letter, mapping.volume);
   }
   if (!o.disks.empty()) win::DriveMap::set_physical_drives(o.disks);
   win::DriveMap::set_read_only(o.read_only);

@@ -62,12 +62,12 @@ std::string loop_backing_file(dev_t dev) {
 
 void refuse_if_mounted(char letter, bool force) {
   if (force) return;
-  const auto spec = win::DriveMap::find(letter);
-  if (!spec || spec->path.empty()) return;
+  const auto mapping = win::DriveMap::find(letter);
+  if (!mapping || mapping->path.empty()) return;
   struct stat ours {};
-  if (::stat(spec->path.c_str(), &ours) != 0) return;
+  if (::stat(mapping->path.c_str(), &ours) != 0) return;
   std::error_code ec;
-  const auto our_file = std::filesystem::weakly_canonical(spec->path, ec);
+  const auto our_file = std::filesystem::weakly_canonical(mapping->path, ec);
 
   std::ifstream mounts("/proc/self/mounts");
   std::string line;
@@ -91,7 +91,7 @@ void refuse_if_mounted(char letter, bool force) {
       hit = !backing.empty() && std::filesystem::weakly_canonical(backing, ec) == our_file;
     }
     if (hit)
-      fail(std::string(1, letter) + ": " + spec->path + " is mounted (" + source + " on " + target +
+      fail(std::string(1, letter) + ": " + mapping->path + " is mounted (" + source + " on " + target +
            "); unmount it first, or give --force to write anyway");
   }
 }
