@@ -41,18 +41,10 @@ HandleGuard::~HandleGuard() {
   if (valid()) win::CloseHandle(handle_);
 }
 
-}  // namespace volumar
-
-namespace volumar {
-
 BufferAddress::BufferAddress(void* data, std::size_t size) : address_(win::register_address(data, size)) {}
 BufferAddress::~BufferAddress() {
   if (address_) win::unregister_address(address_);
 }
-
-}  // namespace volumar
-
-namespace volumar {
 
 bool send_vwin32_request(win::HANDLE vwin32, win::DWORD code, win::DIOC_REGISTERS& regs) {
   std::uint8_t record[win::DIOC_REGISTERS_SIZE];

@@ -44,10 +44,6 @@ class HandleGuard {
   win::HANDLE handle_;
 };
 
-}  // namespace volumar
-
-namespace volumar {
-
 // Sends one register record to the 9x service and reads back its answer;
 // true when the call succeeded and the carry is clear.
 bool send_vwin32_request(win::HANDLE vwin32, win::DWORD code, win::DIOC_REGISTERS& regs);
