@@ -16,13 +16,6 @@ namespace {
 
 std::atomic<long> g_locks{0};
 
-bool same_text(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  return true;
-}
-
 }  // namespace
 
 const std::vector<const ClassInfo*>& library_classes() {
@@ -36,7 +29,7 @@ const std::vector<const ClassInfo*>& library_classes() {
 
 const ClassInfo* find_class(std::string_view key) {
   for (const ClassInfo* c : library_classes())
-    if (same_text(c->name, key) || same_text(c->progid(), key) || same_text(c->clsid, key)) return c;
+    if (win::names_equal(c->name, key) || win::names_equal(c->progid(), key) || win::names_equal(c->clsid, key)) return c;
   return nullptr;
 }
 
@@ -55,7 +48,7 @@ win::HRESULT DllGetClassObject(std::string_view clsid, const ClassFactory** fact
   }();
   *factory = nullptr;
   for (const ClassFactory& f : factories)
-    if (same_text(f.class_info().clsid, clsid)) {
+    if (win::names_equal(f.class_info().clsid, clsid)) {
       *factory = &f;
       return win::S_OK;
     }

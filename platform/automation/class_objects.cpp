@@ -16,16 +16,10 @@ std::vector<ClassObject>& table() {
   return t;
 }
 
-bool same_text(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
 ClassFactory find(std::string_view key, bool by_clsid) {
   std::lock_guard lock(g_mutex);
   for (const auto& e : table())
-    if (same_text(by_clsid ? e.clsid : e.progid, key)) return e.create;
+    if (names_equal(by_clsid ? e.clsid : e.progid, key)) return e.create;
   return {};
 }
 
@@ -40,13 +34,13 @@ ObjectRef create_with(const ClassFactory& factory, std::string_view name) {
 void register_class_object(ClassObject entry) {
   std::lock_guard lock(g_mutex);
   auto& t = table();
-  std::erase_if(t, [&](const ClassObject& e) { return same_text(e.progid, entry.progid); });
+  std::erase_if(t, [&](const ClassObject& e) { return names_equal(e.progid, entry.progid); });
   t.push_back(std::move(entry));
 }
 
 void revoke_class_object(std::string_view progid) {
   std::lock_guard lock(g_mutex);
-  std::erase_if(table(), [&](const ClassObject& e) { return same_text(e.progid, progid); });
+  std::erase_if(table(), [&](const ClassObject& e) { return names_equal(e.progid, progid); });
 }
 
 std::vector<std::string> registered_progids() {
@@ -59,7 +53,7 @@ std::vector<std::string> registered_progids() {
 std::string CLSIDFromProgID(std::string_view progid) {
   std::lock_guard lock(g_mutex);
   for (const auto& e : table())
-    if (same_text(e.progid, progid)) return e.clsid;
+    if (names_equal(e.progid, progid)) return e.clsid;
   return {};
 }
 

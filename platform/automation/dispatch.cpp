@@ -1,5 +1,7 @@
 #include "platform/automation/dispatch.h"
 
+#include <cctype>
+
 #include "platform/automation/automation_error.h"
 
 namespace win {
@@ -12,6 +14,13 @@ bool names_equal(std::u16string_view a, std::u16string_view b) {
     if (y >= u'a' && y <= u'z') y = static_cast<char16_t>(y - 32);
     if (x != y) return false;
   }
+  return true;
+}
+
+bool names_equal(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
   return true;
 }
 

@@ -50,5 +50,6 @@ void putref_property(const ObjectRef& object, std::u16string_view name, ObjectRe
 
 // ASCII case-insensitive comparison, the runtime's rule for names and keys.
 bool names_equal(std::u16string_view a, std::u16string_view b);
+bool names_equal(std::string_view a, std::string_view b);
 
 }  // namespace win

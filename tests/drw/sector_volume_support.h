@@ -2,6 +2,9 @@
 // drive letter and selected in a sector editor standing on the file's
 // first sector; and the volume's bytes read straight from the image.
 #pragma once
+#include <functional>
+
+#include "frame/runtime_error.h"
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -19,6 +22,16 @@
 #include "volume/drive_info.h"
 
 namespace drw_test {
+
+// The run-time error number a call raises, 0 when it raises none.
+inline int error_number(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const volumar::RuntimeError& e) {
+    return e.number();
+  }
+  return 0;
+}
 
 using namespace volumar;
 

@@ -58,15 +58,6 @@ ExpandoRef text_control() {
   return box;
 }
 
-int error_number(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const RuntimeError& e) {
-    return e.number();
-  }
-  return 0;
-}
-
 }  // namespace
 
 TEST(HexDump, APatternSectorGivesTheDumpByteForByte) {

@@ -13,15 +13,6 @@ using namespace drw_test;
 
 namespace {
 
-int error_number(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const RuntimeError& e) {
-    return e.number();
-  }
-  return 0;
-}
-
 class SectorRows : public ::testing::TestWithParam<EditorCase> {
  protected:
   void SetUp() override {

@@ -16,15 +16,6 @@ using namespace drw_test;
 
 namespace {
 
-int error_number(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const RuntimeError& e) {
-    return e.number();
-  }
-  return 0;
-}
-
 CollectionRef keyed_rows(int count) {
   auto c = Collection::create();
   for (int i = 0; i < count; ++i) c->Add(Variant(S("row" + std::to_string(i + 1))), u"KEY" + S(std::to_string(16 * i)));
