@@ -4,6 +4,7 @@
 #include "frame/checked_math.h"
 #include "platform/user32/message_box.h"
 #include "rawio/write_sectors.h"
+#include "volume/drive_sectors.h"
 #include "volume/drive_info.h"
 #include "volume/fat_entries.h"
 #include "volume/fat_entry_codec.h"
@@ -11,8 +12,7 @@
 namespace volumar {
 namespace {
 
-constexpr Long kBadCluster = 0x0FFFFFF7;
-constexpr Long kWriteOrdinaryData = 0x6001;
+constexpr Long kBadCluster = ondisk::kFat32Bad;
 
 // floor((sector - DataAreaStart) / SectorsPerCluster), raised to 0, plus
 // the first data cluster.

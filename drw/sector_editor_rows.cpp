@@ -6,7 +6,7 @@
 #include "drw/hex_dump.h"
 #include "drw/sector_editor.h"
 #include "frame/runtime_error.h"
-#include "rawio/read_sectors.h"
+#include "volume/drive_sectors.h"
 #include "volume/drive_info.h"
 
 namespace volumar {

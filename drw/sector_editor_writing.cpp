@@ -5,12 +5,12 @@
 #include "frame/checked_math.h"
 #include "platform/automation/variant_conversion.h"
 #include "rawio/write_sectors.h"
+#include "volume/drive_sectors.h"
 
 namespace volumar {
 namespace {
 
 // Ordinary data, for the extended write's data-kind hint.
-constexpr Long kWriteKindData = 0x6001;
 
 // Stands for an empty row and for rows a collection lacks.
 const String kFillRow(kRowBytes, u'?');
@@ -41,11 +41,11 @@ String clsQzVolmDrwA::ChangeCollectionItem(CollectionRef& sOldCollection, Long& 
 }
 
 Boolean clsQzVolmDrwA::WriteSectorData() {
-  return WriteDriveSectors(m_DrivePP, m_ClusterFoundPP, 0, m_DataPP, kWriteKindData);
+  return WriteDriveSectors(m_DrivePP, m_ClusterFoundPP, 0, m_DataPP, kWriteOrdinaryData);
 }
 
 Boolean clsQzVolmDrwA::WriteSectorData16BLength() {
-  return WriteDriveSectors(m_DrivePP, m_ClusterFoundPP, 0, first_16(m_DataPP), kWriteKindData);
+  return WriteDriveSectors(m_DrivePP, m_ClusterFoundPP, 0, first_16(m_DataPP), kWriteOrdinaryData);
 }
 
 Variant clsQzVolmDrwA::WriteSectorDataWhole(CollectionRef& col16_32DataCollection) {

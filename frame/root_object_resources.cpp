@@ -4,7 +4,7 @@
 #include "frame/library_info.h"
 #include "platform/ansi_code_page.h"
 #include "platform/automation/dispatch.h"
-#include "platform/byte_order.h"
+#include "format/byte_order.h"
 
 namespace volumar {
 namespace {
@@ -42,9 +42,9 @@ win::Bytes encode(const VersionNode& node) {
     out.insert(out.end(), c.begin(), c.end());
   }
   const std::size_t value_length = node.text ? node.value.size() / 2 : node.value.size();
-  win::put_le16(out.data(), 0, static_cast<std::uint16_t>(out.size()));
-  win::put_le16(out.data(), 2, static_cast<std::uint16_t>(value_length));
-  win::put_le16(out.data(), 4, node.text || node.value.empty() ? 1 : 0);
+  ondisk::put_le16(out.data(), 0, static_cast<std::uint16_t>(out.size()));
+  ondisk::put_le16(out.data(), 2, static_cast<std::uint16_t>(value_length));
+  ondisk::put_le16(out.data(), 4, node.text || node.value.empty() ? 1 : 0);
   return out;
 }
 
@@ -65,15 +65,15 @@ std::span<const std::uint8_t> type_library_resource() {
 win::Bytes version_resource() {
   const std::uint32_t major = kLibraryVersionMajor, minor = kLibraryVersionMinor, revision = kLibraryRevision;
   win::Bytes fixed(52, 0);
-  win::put_le32(fixed.data(), 0, 0xFEEF04BDu);      // signature
-  win::put_le32(fixed.data(), 4, 0x00010000u);      // structure version
-  win::put_le32(fixed.data(), 8, major << 16 | minor);
-  win::put_le32(fixed.data(), 12, revision);
-  win::put_le32(fixed.data(), 16, major << 16 | minor);
-  win::put_le32(fixed.data(), 20, revision);
-  win::put_le32(fixed.data(), 24, 0x3F);             // flags mask
-  win::put_le32(fixed.data(), 32, 0x4);              // VOS__WINDOWS32
-  win::put_le32(fixed.data(), 36, 0x2);              // VFT_DLL
+  ondisk::put_le32(fixed.data(), 0, 0xFEEF04BDu);      // signature
+  ondisk::put_le32(fixed.data(), 4, 0x00010000u);      // structure version
+  ondisk::put_le32(fixed.data(), 8, major << 16 | minor);
+  ondisk::put_le32(fixed.data(), 12, revision);
+  ondisk::put_le32(fixed.data(), 16, major << 16 | minor);
+  ondisk::put_le32(fixed.data(), 20, revision);
+  ondisk::put_le32(fixed.data(), 24, 0x3F);             // flags mask
+  ondisk::put_le32(fixed.data(), 32, 0x4);              // VOS__WINDOWS32
+  ondisk::put_le32(fixed.data(), 36, 0x2);              // VFT_DLL
 
   const String version = win::ansi_to_utf16(std::to_string(major) + "." + std::to_string(minor) + ".0." +
                                             std::to_string(revision));
@@ -92,7 +92,7 @@ win::Bytes version_resource() {
       text_entry(u"ProductVersion", version),
   };
   VersionNode translation{u"Translation", win::Bytes(4, 0), false, {}};
-  win::put_le32(translation.value.data(), 0, 0x04B00409u);  // U.S. English, Unicode
+  ondisk::put_le32(translation.value.data(), 0, 0x04B00409u);  // U.S. English, Unicode
   VersionNode root{u"VS_VERSION_INFO", fixed, false, {}};
   root.children = {VersionNode{u"StringFileInfo", {}, false, {table}},
                    VersionNode{u"VarFileInfo", {}, false, {translation}}};

@@ -1,10 +1,16 @@
 // Codecs of the device request records.
 #include "platform/device_records.h"
 
-#include "platform/byte_order.h"
+#include "format/byte_order.h"
 
 namespace win {
 namespace {
+using ondisk::le16;
+using ondisk::le32;
+using ondisk::le64;
+using ondisk::put_le16;
+using ondisk::put_le32;
+using ondisk::put_le64;
 const std::uint8_t* in(const void* p) { return static_cast<const std::uint8_t*>(p); }
 std::uint8_t* out(void* p) { return static_cast<std::uint8_t*>(p); }
 }  // namespace

@@ -18,6 +18,23 @@ inline constexpr DWORD VWIN32_DIOC_DOS_DRIVEINFO = 6;
 inline constexpr DWORD DIOC_GETVERSION = 0;
 inline constexpr DWORD CARRY_FLAG = 1;
 
+// Function numbers (AX) of the register requests the service decodes.
+inline constexpr WORD DOS_EXTENDED_ABSOLUTE_DISK = 0x7305;  // read/write through a DISKIO packet
+inline constexpr WORD DOS_GENERIC_IOCTL = 0x440D;
+// 440Dh: CH is the category, CL the minor code.
+inline constexpr BYTE IOCTL_CATEGORY_FAT32 = 0x48;
+inline constexpr BYTE IOCTL_CATEGORY_FAT = 0x08;
+inline constexpr BYTE IOCTL_LOCK_LOGICAL_VOLUME = 0x4A;
+inline constexpr BYTE IOCTL_UNLOCK_LOGICAL_VOLUME = 0x6A;
+// CX of an absolute or extended request that takes a DISKIO packet.
+inline constexpr DWORD DISKIO_LARGE_FORM = 0xFFFFFFFF;
+// SI of 7305h (and of the absolute requests): bit 0 writes; bits 13-14 say
+// what the sectors hold, so that the system can keep its caches.
+inline constexpr DWORD DISKIO_WRITE = 0x0001;
+inline constexpr DWORD DISKIO_FAT_DATA = 0x2000;
+inline constexpr DWORD DISKIO_DIRECTORY_DATA = 0x4000;
+inline constexpr DWORD DISKIO_NORMAL_DATA = 0x6000;
+
 // NT disk request and its media types.
 inline constexpr DWORD IOCTL_DISK_GET_DRIVE_GEOMETRY = 0x00070000;
 inline constexpr DWORD RemovableMedia = 11;

@@ -83,7 +83,7 @@ DWORD transfer(char letter, unsigned id, bool write, std::uint64_t start, std::u
   DWORD got = 0;
   std::uint64_t sector = 512;
   if (volume->read_at(0, boot, sizeof boot, got) == ERROR_SUCCESS && got == sizeof boot) {
-    BootSectorFacts facts = decode_boot_sector(boot, sizeof boot);
+    BootSectorFacts facts = probe_boot_sector(boot, sizeof boot);
     if (facts.kind != FsKind::Unknown && facts.kind != FsKind::Ntfs) sector = facts.bytes_per_sector;
   }
   const std::uint64_t length = count * sector;
@@ -124,14 +124,14 @@ DWORD read_packet(DWORD address, DISKIO& packet, std::vector<BYTE>* copy) {
 }
 
 DWORD dos_ioctl(const DIOC_REGISTERS& r, unsigned id) {
-  if ((r.reg_EAX & 0xFFFF) != 0x440D) return ERROR_INVALID_FUNCTION;
+  if ((r.reg_EAX & 0xFFFF) != DOS_GENERIC_IOCTL) return ERROR_INVALID_FUNCTION;
   const unsigned drive = r.reg_EBX & 0xFF, level = (r.reg_EBX >> 8) & 0xFF;
   const unsigned minor = r.reg_ECX & 0xFF, category = (r.reg_ECX >> 8) & 0xFF;
-  if (category != 0x48 && category != 0x08) return ERROR_INVALID_FUNCTION;
-  if (minor != 0x4A && minor != 0x6A) return ERROR_INVALID_FUNCTION;
+  if (category != IOCTL_CATEGORY_FAT32 && category != IOCTL_CATEGORY_FAT) return ERROR_INVALID_FUNCTION;
+  if (minor != IOCTL_LOCK_LOGICAL_VOLUME && minor != IOCTL_UNLOCK_LOGICAL_VOLUME) return ERROR_INVALID_FUNCTION;
   char letter = drive ? mapped_letter(drive - 1) : 0;
   if (!letter) return ERROR_INVALID_DRIVE;
-  return minor == 0x4A ? lock_volume(letter, id, level) : unlock_volume(letter, id);
+  return minor == IOCTL_LOCK_LOGICAL_VOLUME ? lock_volume(letter, id, level) : unlock_volume(letter, id);
 }
 
 DWORD absolute_disk(const DIOC_REGISTERS& r, unsigned id, bool write, std::vector<BYTE>* copy) {
@@ -146,14 +146,14 @@ DWORD absolute_disk(const DIOC_REGISTERS& r, unsigned id, bool write, std::vecto
 }
 
 DWORD extended_disk(const DIOC_REGISTERS& r, unsigned id, std::vector<BYTE>* copy) {
-  if ((r.reg_EAX & 0xFFFF) != 0x7305) return ERROR_INVALID_FUNCTION;
+  if ((r.reg_EAX & 0xFFFF) != DOS_EXTENDED_ABSOLUTE_DISK) return ERROR_INVALID_FUNCTION;
   if ((r.reg_ECX & 0xFFFF) != 0xFFFF) return ERROR_INVALID_PARAMETER;
   const unsigned drive = r.reg_EDX & 0xFF;
   char letter = drive ? mapped_letter(drive - 1) : 0;
   if (!letter) return ERROR_INVALID_DRIVE;
   DISKIO packet;
   if (DWORD error = read_packet(r.reg_EBX, packet, copy)) return error;
-  return transfer(letter, id, (r.reg_ESI & 1) != 0, packet.dwStartSector, packet.wSectors, packet.dwBuffer);
+  return transfer(letter, id, (r.reg_ESI & DISKIO_WRITE) != 0, packet.dwStartSector, packet.wSectors, packet.dwBuffer);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include "platform/family.h"
 #include "platform/kernel32_files.h"
 #include "rawio/sector_span.h"
-#include "volume/drive_info.h"
 
 namespace volumar {
 namespace {
@@ -25,17 +24,15 @@ bool IsNTPlatform() {
   return win::GetVersionExA(&info) && info.dwPlatformId == win::VER_PLATFORM_WIN32_NT;
 }
 
-bool uses_absolute_requests(const String& fs_type) { return fs_type == u"FAT16" || fs_type == u"FAT12"; }
-
-std::optional<win::Bytes> ReadDriveSectors(const String& drive, Long startSector, Long byteOffset, Long byteCount) {
-  if (IsNTPlatform()) return ReadDriveSectorsNT(drive, startSector, byteOffset, byteCount).bytes;
-  if (uses_absolute_requests(DriveInfo().FsType))
-    return ReadDriveSectorsInt25(drive, startSector, byteOffset, byteCount).bytes;
-  return ReadDriveSectorsExt(drive, startSector, byteOffset, byteCount).bytes;
+SectorRead ReadDriveSectors(const SectorAccess& access, const String& drive, Long startSector, Long byteOffset,
+                            Long byteCount) {
+  const Integer bps = access.bytes_per_sector;
+  if (IsNTPlatform()) return ReadDriveSectorsNT(bps, drive, startSector, byteOffset, byteCount);
+  if (access.request == DiskRequest::Absolute) return ReadDriveSectorsInt25(bps, drive, startSector, byteOffset, byteCount);
+  return ReadDriveSectorsExt(bps, drive, startSector, byteOffset, byteCount);
 }
 
-SectorRead ReadDriveSectorsNT(const String& drive, Long startSector, Long byteOffset, Long byteCount) {
-  const Integer bps = DriveInfo().BytesPerSector;
+SectorRead ReadDriveSectorsNT(Integer bps, const String& drive, Long startSector, Long byteOffset, Long byteCount) {
   SectorSpan span = cover_bytes(byteOffset, byteCount, bps);
   HandleGuard volume(win::CreateFileA(volume_device_path(drive).c_str(), win::GENERIC_READ | win::GENERIC_WRITE,
                                       kShareReadWrite, nullptr, win::OPEN_EXISTING, 0, nullptr));
@@ -49,8 +46,9 @@ SectorRead ReadDriveSectorsNT(const String& drive, Long startSector, Long byteOf
   return result(std::move(buffer), byteOffset, byteCount, positioned && read && got == static_cast<win::DWORD>(span.bytes));
 }
 
-SectorRead ReadDriveSectorsInt25(const String& drive, Long startSector, Long byteOffset, Long byteCount) {
-  SectorSpan span = cover_bytes(byteOffset, byteCount, DriveInfo().BytesPerSector);
+SectorRead ReadDriveSectorsInt25(Integer bps, const String& drive, Long startSector, Long byteOffset,
+                                 Long byteCount) {
+  SectorSpan span = cover_bytes(byteOffset, byteCount, bps);
   win::Bytes buffer(static_cast<std::size_t>(span.bytes), 0);
   Long number = drive_number(drive);
   BufferAddress address(buffer.data(), buffer.size());
@@ -59,7 +57,7 @@ SectorRead ReadDriveSectorsInt25(const String& drive, Long startSector, Long byt
   regs.reg_EDX = static_cast<win::DWORD>(startSector);
   regs.reg_ECX = static_cast<win::DWORD>(span.sectors);
   regs.reg_EAX = static_cast<win::DWORD>(number);
-  regs.reg_ESI = 0x6000;
+  regs.reg_ESI = win::DISKIO_NORMAL_DATA;
   HandleGuard vwin32(win::CreateFileA("\\\\.\\VWIN32", win::GENERIC_READ, kShareReadWrite, nullptr,
                                       win::OPEN_EXISTING, 0, nullptr));
   if (!vwin32.valid()) return {};
@@ -67,8 +65,8 @@ SectorRead ReadDriveSectorsInt25(const String& drive, Long startSector, Long byt
   return result(std::move(buffer), byteOffset, byteCount, ok);
 }
 
-SectorRead ReadDriveSectorsExt(const String& drive, Long startSector, Long byteOffset, Long byteCount) {
-  SectorSpan span = cover_bytes(byteOffset, byteCount, DriveInfo().BytesPerSector);
+SectorRead ReadDriveSectorsExt(Integer bps, const String& drive, Long startSector, Long byteOffset, Long byteCount) {
+  SectorSpan span = cover_bytes(byteOffset, byteCount, bps);
   win::Bytes buffer(static_cast<std::size_t>(span.bytes), 0);
   win::DISKIO packet;
   packet.dwStartSector = static_cast<win::DWORD>(startSector);
@@ -82,9 +80,9 @@ SectorRead ReadDriveSectorsExt(const String& drive, Long startSector, Long byteO
   win::DIOC_REGISTERS regs;
   regs.reg_EBX = packet_address.get();
   regs.reg_EDX = static_cast<win::DWORD>(drive_number(drive) + 1);
-  regs.reg_ECX = 0xFFFFFFFFu;
-  regs.reg_EAX = 0x7305;
-  regs.reg_ESI = 0;
+  regs.reg_ECX = win::DISKIO_LARGE_FORM;
+  regs.reg_EAX = win::DOS_EXTENDED_ABSOLUTE_DISK;
+  regs.reg_ESI = 0;  // a read
   HandleGuard vwin32(win::CreateFileA("\\\\.\\VWIN32", win::GENERIC_READ, kShareReadWrite, nullptr,
                                       win::OPEN_EXISTING, 0, nullptr));
   if (!vwin32.valid()) return {};

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "frame/value_types.h"
+#include "rawio/sector_access.h"
 
 namespace volumar {
 
@@ -21,15 +22,15 @@ struct SectorRead {
 bool IsNTPlatform();
 
 // byteCount bytes from byteOffset of the span that starts at startSector,
-// or nothing when the device does not open.
-std::optional<win::Bytes> ReadDriveSectors(const String& drive, Long startSector, Long byteOffset, Long byteCount);
+// through the path of the system's family, and whether all of them arrived.
+SectorRead ReadDriveSectors(const SectorAccess& access, const String& drive, Long startSector, Long byteOffset,
+                            Long byteCount);
 
-SectorRead ReadDriveSectorsNT(const String& drive, Long startSector, Long byteOffset, Long byteCount);
-SectorRead ReadDriveSectorsInt25(const String& drive, Long startSector, Long byteOffset, Long byteCount);
-SectorRead ReadDriveSectorsExt(const String& drive, Long startSector, Long byteOffset, Long byteCount);
-
-// The 9x read path for a file-system type name: absolute for exactly
-// "FAT12" or "FAT16", extended for any other.
-bool uses_absolute_requests(const String& fs_type);
+SectorRead ReadDriveSectorsNT(Integer bytesPerSector, const String& drive, Long startSector, Long byteOffset,
+                              Long byteCount);
+SectorRead ReadDriveSectorsInt25(Integer bytesPerSector, const String& drive, Long startSector, Long byteOffset,
+                                 Long byteCount);
+SectorRead ReadDriveSectorsExt(Integer bytesPerSector, const String& drive, Long startSector, Long byteOffset,
+                               Long byteCount);
 
 }  // namespace volumar

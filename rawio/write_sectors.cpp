@@ -8,7 +8,6 @@
 #include "rawio/read_sectors.h"
 #include "rawio/sector_span.h"
 #include "rawio/word_functions.h"
-#include "volume/drive_info.h"
 
 namespace volumar {
 namespace {
@@ -28,9 +27,9 @@ void merge(win::Bytes& span, Long byte_offset, const String& data) {
 }
 
 bool ioctl_volume(win::HANDLE vwin32, Byte drive_and_level, Byte level, Byte minor, Integer permissions) {
-  for (Byte category : {Byte{0x48}, Byte{0x08}}) {
+  for (Byte category : {win::IOCTL_CATEGORY_FAT32, win::IOCTL_CATEGORY_FAT}) {
     win::DIOC_REGISTERS regs;
-    regs.reg_EAX = 0x440D;
+    regs.reg_EAX = win::DOS_GENERIC_IOCTL;
     regs.reg_EBX = static_cast<std::uint16_t>(MakeWord(drive_and_level, level));
     regs.reg_ECX = static_cast<std::uint16_t>(MakeWord(minor, category));
     regs.reg_EDX = static_cast<std::uint16_t>(permissions);
@@ -41,37 +40,41 @@ bool ioctl_volume(win::HANDLE vwin32, Byte drive_and_level, Byte level, Byte min
 
 }  // namespace
 
-Boolean WriteDriveSectors(const String& drive, Long startSector, Long byteOffset, const String& data, Long writeKind) {
-  if (IsNTPlatform()) return WriteDriveSectorsNT(drive, startSector, byteOffset, data);
-  if (uses_absolute_requests(DriveInfo().FsType)) return WriteDriveSectorsInt26(drive, startSector, byteOffset, data);
-  return WriteDriveSectorsExt(drive, startSector, byteOffset, data, writeKind);
+Boolean WriteDriveSectors(const SectorAccess& access, const String& drive, Long startSector, Long byteOffset,
+                          const String& data, Long writeKind) {
+  const Integer bps = access.bytes_per_sector;
+  if (IsNTPlatform()) return WriteDriveSectorsNT(bps, drive, startSector, byteOffset, data);
+  if (access.request == DiskRequest::Absolute) return WriteDriveSectorsInt26(bps, drive, startSector, byteOffset, data);
+  return WriteDriveSectorsExt(bps, drive, startSector, byteOffset, data, writeKind);
 }
 
-Boolean WriteDriveSectorsNT(const String& drive, Long startSector, Long byteOffset, const String& data) {
-  const Integer bps = DriveInfo().BytesPerSector;
+Boolean WriteDriveSectorsNT(Integer bps, const String& drive, Long startSector, Long byteOffset, const String& data) {
   SectorSpan span = cover_bytes(byteOffset, static_cast<Long>(data.size()), bps);
   HandleGuard volume(win::CreateFileA(volume_device_path(drive).c_str(), win::GENERIC_READ | win::GENERIC_WRITE,
                                       kShareReadWrite, nullptr, win::OPEN_EXISTING, 0, nullptr));
   if (!volume.valid()) return false;
-  auto buffer = read_span(ReadDriveSectorsNT(drive, startSector, 0, span.bytes));
+  auto buffer = read_span(ReadDriveSectorsNT(bps, drive, startSector, 0, span.bytes));
   if (!buffer) return false;
   merge(*buffer, byteOffset, data);
 
   Long position = device_position(startSector, bps);
   win::LONG high = 0;
-  win::SetFilePointer(volume.get(), position, &high, win::FILE_BEGIN);
+  if (win::SetFilePointer(volume.get(), position, &high, win::FILE_BEGIN) == win::INVALID_SET_FILE_POINTER) return false;
   const auto offset = static_cast<win::DWORD>(position), length = static_cast<win::DWORD>(span.bytes);
   win::LockFile(volume.get(), offset, 0, length, 0);
   win::DWORD written = 0;
-  bool ok = win::WriteFile(volume.get(), buffer->data(), length, &written, nullptr) != 0;
-  win::FlushFileBuffers(volume.get());
+  // A write that reached the volume only in part, or whose flush failed, is
+  // a failed write.
+  bool ok = win::WriteFile(volume.get(), buffer->data(), length, &written, nullptr) != 0 && written == length;
+  ok = win::FlushFileBuffers(volume.get()) != 0 && ok;
   win::UnlockFile(volume.get(), offset, 0, length, 0);
   return ok;
 }
 
-Boolean WriteDriveSectorsInt26(const String& drive, Long startSector, Long byteOffset, const String& data) {
-  SectorSpan span = cover_bytes(byteOffset, static_cast<Long>(data.size()), DriveInfo().BytesPerSector);
-  auto buffer = read_span(ReadDriveSectorsInt25(drive, startSector, 0, span.bytes));
+Boolean WriteDriveSectorsInt26(Integer bps, const String& drive, Long startSector, Long byteOffset,
+                               const String& data) {
+  SectorSpan span = cover_bytes(byteOffset, static_cast<Long>(data.size()), bps);
+  auto buffer = read_span(ReadDriveSectorsInt25(bps, drive, startSector, 0, span.bytes));
   if (!buffer) return false;
   merge(*buffer, byteOffset, data);
 
@@ -81,17 +84,17 @@ Boolean WriteDriveSectorsInt26(const String& drive, Long startSector, Long byteO
   regs.reg_EBX = address.get();
   regs.reg_ECX = static_cast<win::DWORD>(span.sectors);
   regs.reg_EDX = static_cast<win::DWORD>(startSector);
-  regs.reg_ESI = 0x6000;
+  regs.reg_ESI = win::DISKIO_NORMAL_DATA;
   HandleGuard vwin32(win::CreateFileA("\\\\.\\VWIN32", win::GENERIC_READ, kShareReadWrite, nullptr,
                                       win::OPEN_EXISTING, 0, nullptr));
   if (!vwin32.valid()) return false;
   return send_vwin32_request(vwin32.get(), win::VWIN32_DIOC_DOS_INT26, regs);
 }
 
-Boolean WriteDriveSectorsExt(const String& drive, Long startSector, Long byteOffset, const String& data,
-                             Long writeKind) {
-  SectorSpan span = cover_bytes(byteOffset, static_cast<Long>(data.size()), DriveInfo().BytesPerSector);
-  auto buffer = read_span(ReadDriveSectorsExt(drive, startSector, 0, span.bytes));
+Boolean WriteDriveSectorsExt(Integer bps, const String& drive, Long startSector, Long byteOffset,
+                             const String& data, Long writeKind) {
+  SectorSpan span = cover_bytes(byteOffset, static_cast<Long>(data.size()), bps);
+  auto buffer = read_span(ReadDriveSectorsExt(bps, drive, startSector, 0, span.bytes));
   if (!buffer) return false;
   merge(*buffer, byteOffset, data);
 
@@ -105,9 +108,9 @@ Boolean WriteDriveSectorsExt(const String& drive, Long startSector, Long byteOff
   BufferAddress packet_address(packet_bytes, sizeof packet_bytes);
   const Byte number = CByte(drive_number(drive) + 1);
   win::DIOC_REGISTERS regs;
-  regs.reg_EAX = 0x7305;
+  regs.reg_EAX = win::DOS_EXTENDED_ABSOLUTE_DISK;
   regs.reg_EBX = packet_address.get();
-  regs.reg_ECX = 0xFFFFFFFFu;
+  regs.reg_ECX = win::DISKIO_LARGE_FORM;
   regs.reg_EDX = number;
   regs.reg_ESI = static_cast<win::DWORD>(writeKind);
 
@@ -123,9 +126,9 @@ Boolean WriteDriveSectorsExt(const String& drive, Long startSector, Long byteOff
 }
 
 Boolean LockLogicalVolume(win::HANDLE vwin32, Byte drive, Byte level, Integer permissions) {
-  return ioctl_volume(vwin32, drive, level, 0x4A, permissions);
+  return ioctl_volume(vwin32, drive, level, win::IOCTL_LOCK_LOGICAL_VOLUME, permissions);
 }
 
-Boolean UnlockLogicalVolume(win::HANDLE vwin32, Byte drive) { return ioctl_volume(vwin32, drive, 0, 0x6A, 0); }
+Boolean UnlockLogicalVolume(win::HANDLE vwin32, Byte drive) { return ioctl_volume(vwin32, drive, 0, win::IOCTL_UNLOCK_LOGICAL_VOLUME, 0); }
 
 }  // namespace volumar

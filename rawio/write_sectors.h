@@ -2,19 +2,29 @@
 // the platform's locks, on both families.
 #pragma once
 #include "frame/value_types.h"
+#include "platform/device_records.h"
 #include "platform/win_types.h"
+#include "rawio/sector_access.h"
 
 namespace volumar {
 
-// `data` holds one character per byte (ANSI code page). True when the
-// write request succeeded. A span whose read failed or came back short is
-// never written: the result is False and nothing reaches the volume.
-Boolean WriteDriveSectors(const String& drive, Long startSector, Long byteOffset, const String& data, Long writeKind);
+// The write kinds of the 9x extended request: FAT sectors and ordinary data.
+inline constexpr Long kWriteFatData = win::DISKIO_FAT_DATA | win::DISKIO_WRITE;
+inline constexpr Long kWriteOrdinaryData = win::DISKIO_NORMAL_DATA | win::DISKIO_WRITE;
 
-Boolean WriteDriveSectorsNT(const String& drive, Long startSector, Long byteOffset, const String& data);
-Boolean WriteDriveSectorsInt26(const String& drive, Long startSector, Long byteOffset, const String& data);
-Boolean WriteDriveSectorsExt(const String& drive, Long startSector, Long byteOffset, const String& data,
-                             Long writeKind);
+// `data` holds one character per byte (ANSI code page). True when the
+// write request succeeded, every byte reached the volume and was flushed.
+// A span whose read failed or came back short is never written: the result
+// is False and nothing reaches the volume.
+Boolean WriteDriveSectors(const SectorAccess& access, const String& drive, Long startSector, Long byteOffset,
+                          const String& data, Long writeKind);
+
+Boolean WriteDriveSectorsNT(Integer bytesPerSector, const String& drive, Long startSector, Long byteOffset,
+                            const String& data);
+Boolean WriteDriveSectorsInt26(Integer bytesPerSector, const String& drive, Long startSector, Long byteOffset,
+                               const String& data);
+Boolean WriteDriveSectorsExt(Integer bytesPerSector, const String& drive, Long startSector, Long byteOffset,
+                             const String& data, Long writeKind);
 
 // 440Dh lock and unlock of a logical volume through an open VWIN32 handle;
 // each tries category 0x48 and then 0x08.

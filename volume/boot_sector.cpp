@@ -1,14 +1,14 @@
 #include "volume/boot_sector.h"
 
 #include <array>
-#include <cmath>
 
+#include "format/boot_sector.h"
 #include "frame/checked_math.h"
 #include "platform/ansi_code_page.h"
-#include "platform/byte_order.h"
 #include "platform/volume_information.h"
 #include "rawio/read_sectors.h"
 #include "volume/drive_info.h"
+#include "volume/drive_sectors.h"
 #include "volume/fat_tables.h"
 
 namespace volumar {
@@ -33,6 +33,30 @@ String buffer_text(const char* buffer, std::size_t size) {
   while (n < size && buffer[n] != '\0') ++n;
   return win::ansi_to_utf16(std::string_view(buffer, n));
 }
+
+// Sector 0 as a sector of 512 bytes. On the 9x family the disk service
+// moves whole sectors of the volume's own size, so a volume with larger
+// sectors is read again one size up until the service takes the request.
+win::Bytes read_boot_record(const String& root_path) {
+  DriveInfoRecord& d = DriveInfo();
+  const bool nt = IsNTPlatform();
+  for (Integer size = 512; size <= 4096; size = static_cast<Integer>(size * 2)) {
+    d.BytesPerSector = size;
+    SectorRead read = ReadDriveSectors(DriveSectorAccess(), root_path, 0, 0, size);
+    if (!read.bytes) raise_error(win::kErrTypeMismatch);  // the empty result is no byte array
+    if (read.complete) {
+      read.bytes->resize(ondisk::boot::kRecordSize);
+      d.BytesPerSector = 512;
+      return std::move(*read.bytes);
+    }
+    if (nt) break;
+  }
+  d.BytesPerSector = 512;
+  raise_error(win::kErrDeviceIoError, "the boot sector could not be read: the volume delivered no whole sector 0");
+}
+
+// A geometry value that a Long field holds, or an overflow error.
+Long field(std::uint64_t value) { return CLng(value); }
 
 }  // namespace
 
@@ -62,44 +86,27 @@ void LoadDriveInfo(const String& drive) {
 
 void ReadBootSector(const String& root_path) {
   DriveInfoRecord& d = DriveInfo();
-  d.BytesPerSector = 512;
-  auto boot = ReadDriveSectors(root_path, 0, 0, 512);
-  if (!boot) raise_error(win::kErrTypeMismatch);  // the empty result is no byte array
-  d.BootSector = std::move(*boot);
-  const std::uint8_t* b = d.BootSector.data();
+  d.BootSector = read_boot_record(root_path);
+  const ondisk::BootSector boot = ondisk::decode_boot_sector(d.BootSector);
+  const VolumeGeometry g = geometry_of(boot);
 
-  d.BytesPerSector = static_cast<Integer>(win::le16(b, 11));
-  d.SectorsPerCluster = b[13];
-  if (d.BytesPerSector == 0) d.BytesPerSector = 512;
-  d.NumberOfFats = b[16];
-  d.ReservedSectors = win::le16(b, 14);
-  d.HiddenSectors = static_cast<Long>(win::le32(b, 28));
-  d.TotalSectors = win::le16(b, 19);
-  if (d.TotalSectors == 0) d.TotalSectors = static_cast<Long>(win::le32(b, 32));
-
-  if (d.FsType == u"FAT") {
-    String text = win::ansi_to_utf16(std::string_view(reinterpret_cast<const char*>(b + 54), 8));
-    d.FsType = upper_prefix(text, 3) == u"FAT" ? trim_spaces(text) : String(u"FAT12");
-  }
-
-  if (d.FsType == u"FAT32") {
-    d.SectorsPerFat = static_cast<Long>(win::le32(b, 36));
-    d.RootDirectoryCluster = static_cast<Long>(win::le32(b, 44));
-    d.DataAreaStart = checked_add<Long>(d.ReservedSectors, checked_mul<Long>(d.NumberOfFats, d.SectorsPerFat));
-    // Clusters are numbered from 2 at the data area; the root directory
-    // starts at the first sector of its own cluster, wherever that is.
-    d.FirstDataCluster = 2;
-    Long root_offset = checked_mul<Long>(checked_sub<Long>(d.RootDirectoryCluster, 2), d.SectorsPerCluster);
-    d.RootDirectoryStart = d.RootDirectoryCluster >= 2 ? checked_add<Long>(d.DataAreaStart, root_offset) : d.DataAreaStart;
-  } else {
-    d.SectorsPerFat = win::le16(b, 22);
-    // The entry count is unsigned and the directory takes whole sectors.
-    Long root_bytes = checked_mul<Long>(win::le16(b, 17), 32);
-    d.RootDirectoryStart = checked_add<Long>(d.ReservedSectors, checked_mul<Long>(d.NumberOfFats, d.SectorsPerFat));
-    d.RootDirectoryLength = checked_sub<Long>(checked_idiv<Long>(root_bytes + d.BytesPerSector - 1, d.BytesPerSector), 1);
-    d.DataAreaStart = checked_add<Long>(checked_add<Long>(d.RootDirectoryStart, d.RootDirectoryLength), 1);
-    d.FirstDataCluster = 2;
-  }
+  d.BytesPerSector = static_cast<Integer>(g.bytes_per_sector);
+  d.SectorsPerCluster = boot.sectors_per_cluster;
+  d.NumberOfFats = boot.number_of_fats;
+  d.ReservedSectors = boot.reserved_sectors;
+  d.HiddenSectors = static_cast<Long>(boot.hidden_sectors);
+  d.TotalSectors = static_cast<Long>(boot.total_sectors());  // the 32 bits as stored
+  // The cluster count decides the type, as every system decides it; the
+  // type text is a label. A boot sector that decides no type is named
+  // "FAT" alone, so that no FAT table is built and none is ever written.
+  d.FsType = g.type ? win::ansi_to_utf16(ondisk::fat_type_name(*g.type)) : String(u"FAT");
+  d.SectorsPerFat = field(g.sectors_per_fat);
+  d.RootDirectoryStart = field(g.root_directory_start);
+  d.DataAreaStart = field(g.first_data_sector);
+  d.FirstDataCluster = 2;
+  if (!boot.fat32_layout())
+    d.RootDirectoryLength = checked_sub<Long>(field(g.root_directory_sectors), 1);
+  d.Geometry = g;
   LoadFatTables(root_path);
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "frame/value_types.h"
+#include "volume/volume_geometry.h"
 
 namespace volumar {
 
@@ -29,9 +30,8 @@ struct DriveInfoRecord {
   std::vector<Integer> Fat16Table;
   std::vector<Integer> Fat12Table;
   Long FirstDataCluster = 0;
-  // FAT32: the root directory's first cluster (boot offset 44), where its
-  // chain starts; clusters are still numbered from 2 at DataAreaStart.
-  Long RootDirectoryCluster = 0;
+  // The layout the fields above are filled from, in 64 bits; what hosts ask.
+  VolumeGeometry Geometry;
 };
 
 // The apartment's record, created empty at its first use on this thread.

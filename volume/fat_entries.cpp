@@ -4,17 +4,15 @@
 
 #include "frame/checked_math.h"
 #include "platform/ansi_code_page.h"
-#include "rawio/word_functions.h"
 #include "rawio/write_sectors.h"
 #include "volume/drive_info.h"
+#include "volume/drive_sectors.h"
 #include "volume/fat_entry_codec.h"
 #include "volume/fat_tables.h"
 #include "volume/fsinfo.h"
 
 namespace volumar {
 namespace {
-
-inline constexpr Long kWriteFatData = 0x2001;
 
 template <class Table>
 Long search(const Table& table, FatWidth width, Long first, Long state) {
@@ -28,6 +26,26 @@ Long search(const Table& table, FatWidth width, Long first, Long state) {
 
 void check_index(std::size_t size, Long index) {
   if (index < 0 || static_cast<std::size_t>(index) >= size) raise_error(win::kErrSubscriptOutOfRange);
+}
+
+// FAT12: the two bytes that hold the entry, from offset `at`. The nibble
+// they share with the pair's other entry comes from the in-memory table;
+// where the table does not hold that entry (the last cluster of a table
+// that ends mid-pair) it comes from the copy as read, so the volume keeps it.
+win::Bytes fat12_bytes(const DriveInfoRecord& d, Long cluster, Long value, Long& at) {
+  const auto& fat = d.FatBytes;
+  const std::size_t first = static_cast<std::size_t>(ondisk::entry_byte_offset(FatWidth::Fat12, cluster));
+  if (first + 1 >= fat.size()) raise_error(win::kErrSubscriptOutOfRange);
+  const bool odd = cluster & 1;
+  const std::size_t base = odd ? first - 1 : first;  // where the pair starts
+  std::uint8_t pair[3] = {};
+  for (std::size_t i = 0; i < 3 && base + i < fat.size(); ++i) pair[i] = fat[base + i];
+  const Long other = odd ? cluster - 1 : cluster + 1;
+  if (static_cast<std::size_t>(other) < d.Fat12Table.size())
+    ondisk::put_entry(FatWidth::Fat12, pair, odd ? 0 : 1, static_cast<std::uint16_t>(d.Fat12Table[other]));
+  ondisk::put_entry(FatWidth::Fat12, pair, odd ? 1 : 0, static_cast<std::uint32_t>(value));
+  at = static_cast<Long>(first);
+  return {pair[first - base], pair[first - base + 1]};
 }
 
 }  // namespace
@@ -46,6 +64,25 @@ Long FindFatEntry(Long start, Long state) {
   return 0;
 }
 
+std::optional<std::uint32_t> FatEntryValue(Long cluster) {
+  const DriveInfoRecord& d = DriveInfo();
+  auto width = fat_width(d.FsType);
+  if (!width || cluster < 0) return std::nullopt;
+  const auto c = static_cast<std::size_t>(cluster);
+  switch (*width) {
+    case FatWidth::Fat12:
+      if (c < d.Fat12Table.size()) return static_cast<std::uint16_t>(d.Fat12Table[c]);
+      break;
+    case FatWidth::Fat16:
+      if (c < d.Fat16Table.size()) return static_cast<std::uint16_t>(d.Fat16Table[c]);
+      break;
+    case FatWidth::Fat32:
+      if (c < d.Fat32Table.size()) return static_cast<std::uint32_t>(d.Fat32Table[c]);
+      break;
+  }
+  return std::nullopt;
+}
+
 Boolean SetFatEntry(const String& drive, Long cluster, Long value) {
   DriveInfoRecord& d = DriveInfo();
   auto width = fat_width(d.FsType);
@@ -53,30 +90,25 @@ Boolean SetFatEntry(const String& drive, Long cluster, Long value) {
   Long offset = 0;
   Long free_delta = 0;  // FAT32: how the number of free clusters changes
   if (width == FatWidth::Fat12) {
-    auto& t = d.Fat12Table;
-    const bool odd = cluster & 1;
-    check_index(t.size(), cluster);
-    check_index(t.size(), odd ? cluster - 1 : cluster + 1);
-    Long pair = odd ? MakeFat12Pair(t[cluster - 1], static_cast<Integer>(value & 0xFFF))
-                    : MakeFat12Pair(value, t[cluster + 1]);
-    t[cluster] = static_cast<Integer>(value & 0xFFF);
-    bytes = {static_cast<Byte>(pair), static_cast<Byte>(pair >> 8), static_cast<Byte>(pair >> 16)};
-  } else if (width == FatWidth::Fat16) {
-    check_index(d.Fat16Table.size(), cluster);
-    Long low = value & 0xFFFF;
-    d.Fat16Table[cluster] = UnsignedToInteger(low);
-    bytes = {static_cast<Byte>(value), static_cast<Byte>(value >> 8)};
-  } else if (width == FatWidth::Fat32) {
-    check_index(d.Fat32Table.size(), cluster);
-    free_delta = Long{value == 0} - Long{d.Fat32Table[cluster] == 0};
-    d.Fat32Table[cluster] = value;
-    bytes = {static_cast<Byte>(value), static_cast<Byte>(value >> 8), static_cast<Byte>(value >> 16),
-             static_cast<Byte>(value >> 24)};
+    check_index(d.Fat12Table.size(), cluster);
+    bytes = fat12_bytes(d, cluster, value, offset);
+    d.Fat12Table[cluster] = static_cast<Integer>(value & ondisk::kFat12Max);
+  } else if (width) {
+    if (width == FatWidth::Fat16) {
+      check_index(d.Fat16Table.size(), cluster);
+      d.Fat16Table[cluster] = static_cast<Integer>(static_cast<std::uint16_t>(value));
+    } else {
+      check_index(d.Fat32Table.size(), cluster);
+      free_delta = Long{value == 0} - Long{d.Fat32Table[cluster] == 0};
+      d.Fat32Table[cluster] = value;
+    }
+    bytes.resize(ondisk::entry_span(*width));
+    ondisk::put_entry(*width, bytes, 0, static_cast<std::uint32_t>(value));
+    offset = entry_offset(*width, cluster);
   }
-  if (width) offset = entry_offset(*width, cluster);
 
   if (d.NumberOfFats == 0) return false;
-  // Only the sector (or, for a FAT12 pair that straddles one, the two
+  // Only the sector (or, for a FAT12 entry that straddles one, the two
   // sectors) that holds the entry is rewritten, in every copy; the update
   // counts as done only when every copy took it.
   const Long bps = d.BytesPerSector;

@@ -1,22 +1,44 @@
 #include "volume/fat_tables.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "frame/checked_math.h"
 #include "platform/user32/message_pump.h"
-#include "rawio/read_sectors.h"
 #include "volume/drive_info.h"
+#include "volume/drive_sectors.h"
 #include "volume/fat_entry_codec.h"
 
 namespace volumar {
+namespace {
+
+std::size_t table_size(const DriveInfoRecord& d, FatWidth width) {
+  switch (width) {
+    case FatWidth::Fat12: return d.Fat12Table.size();
+    case FatWidth::Fat16: return d.Fat16Table.size();
+    case FatWidth::Fat32: return d.Fat32Table.size();
+  }
+  return 0;
+}
+
+// The entry as an unsigned value of its width.
+std::uint32_t table_entry(const DriveInfoRecord& d, FatWidth width, std::size_t c) {
+  switch (width) {
+    case FatWidth::Fat12: return static_cast<std::uint16_t>(d.Fat12Table[c]);
+    case FatWidth::Fat16: return static_cast<std::uint16_t>(d.Fat16Table[c]);
+    case FatWidth::Fat32: return static_cast<std::uint32_t>(d.Fat32Table[c]);
+  }
+  return 0;
+}
+
+}  // namespace
 
 void LoadFatTables(const String& root_path) {
   DriveInfoRecord& d = DriveInfo();
   Long fat_length = checked_mul<Long>(d.BytesPerSector, d.SectorsPerFat);
-  auto bytes = ReadDriveSectors(root_path, d.ReservedSectors, 0, fat_length);
-  if (!bytes) raise_error(win::kErrTypeMismatch);  // the empty result is no byte array
-  d.FatBytes = std::move(*bytes);
+  d.FatBytes = ReadDriveSectorsWhole(root_path, d.ReservedSectors, 0, fat_length, "FAT copy 1");
 
   auto width = fat_width(d.FsType);
   if (!width) return;
@@ -35,39 +57,55 @@ void LoadFatTables(const String& root_path) {
       UnpackFat12();
       break;
   }
-  if (*width == FatWidth::Fat32) d.RootDirectoryLength = WalkClusterChain(d.RootDirectoryCluster);
+  if (*width == FatWidth::Fat32) d.RootDirectoryLength = WalkClusterChain(d.Geometry.root_cluster);
 }
 
 void UnpackFat12() { unpack_fat12(DriveInfo().FatBytes, DriveInfo().Fat12Table); }
 
 Long WalkClusterChain(Long first_cluster) {
   DriveInfoRecord& d = DriveInfo();
-  Long c = std::max(first_cluster, d.FirstDataCluster);
-  auto width = fat_width(d.FsType);
-  const Long threshold = width == FatWidth::Fat12 ? 0xFF8 : width == FatWidth::Fat16 ? 0xFFF8 : 0x0FFFFFF8;
+  VolumeGeometry& g = d.Geometry;
+  const auto width = fat_width(d.FsType).value_or(FatWidth::Fat32);
+  const std::uint32_t end_of_chain = ondisk::end_of_chain_min(width);
+  const std::size_t entries = table_size(d, width);
   const Long per_cluster = CLng(std::nearbyint(double(d.BytesPerSector) * d.SectorsPerCluster / 32.0));
-  const std::size_t table_size =
-      width == FatWidth::Fat12 ? d.Fat12Table.size() : width == FatWidth::Fat16 ? d.Fat16Table.size() : d.Fat32Table.size();
+  // The section runs on from RootDirectoryStart as if the chain's clusters
+  // lay one after the other: no more of them than reach the volume's end.
+  const Long spc = std::max<Long>(d.SectorsPerCluster, 1);
+  const std::uint64_t total = static_cast<std::uint32_t>(d.TotalSectors);
+  const std::uint64_t start = static_cast<std::uint64_t>(std::max<Long>(d.RootDirectoryStart, 0));
+  std::uint64_t bound = total == 0 ? entries : total > start ? (total - start) / spc : 0;
+  const auto fits_long = static_cast<std::uint64_t>(std::numeric_limits<Long>::max() / 32 / std::max<Long>(per_cluster, 1));
+  bound = std::min<std::uint64_t>({bound, entries, fits_long});
 
-  Long k = 0;
-  for (std::size_t steps = 0; c < threshold && steps < table_size; ++steps) {
+  std::uint64_t c = static_cast<std::uint64_t>(std::max(first_cluster, d.FirstDataCluster));
+  std::uint64_t visited = 0;
+  bool cut = false;
+  while (c < end_of_chain) {
+    if (visited == bound || c >= entries || (g.cluster_count && !g.has_cluster(c))) {
+      cut = true;
+      break;
+    }
     win::DoEvents();
-    k = checked_add<Long>(k, per_cluster);
-    if (c < 0 || static_cast<std::size_t>(c) >= table_size) raise_error(win::kErrSubscriptOutOfRange);
-    if (width == FatWidth::Fat12)
-      c = d.Fat12Table[c];
-    else if (width == FatWidth::Fat16)
-      c = static_cast<std::uint16_t>(d.Fat16Table[c]);
-    else
-      c = d.Fat32Table[c];
+    ++visited;
+    const std::uint32_t next = table_entry(d, width, static_cast<std::size_t>(c));
+    const ondisk::EntryState state = ondisk::entry_state(width, next);
+    if (state == ondisk::EntryState::EndOfChain) break;
+    if (state != ondisk::EntryState::Link) {  // free, reserved, bad: the chain is damaged here
+      cut = true;
+      break;
+    }
+    c = next;
   }
+  g.root_chain_cut = cut;
+  g.root_directory_sectors = visited * static_cast<std::uint64_t>(spc);
+  const Long k = checked_mul<Long>(static_cast<Long>(visited), per_cluster);
   return CLng(std::nearbyint(double(k) * 32.0 / d.BytesPerSector - 1));
 }
 
 Long LastVolumeCluster() {
-  const DriveInfoRecord& d = DriveInfo();
-  if (d.SectorsPerCluster == 0 || d.TotalSectors <= d.DataAreaStart) return 1;
-  return 2 + (d.TotalSectors - d.DataAreaStart) / d.SectorsPerCluster - 1;
+  const VolumeGeometry& g = DriveInfo().Geometry;
+  return g.cluster_count ? static_cast<Long>(std::min<std::uint64_t>(g.last_cluster(), 0x7FFFFFFF)) : 1;
 }
 
 }  // namespace volumar

@@ -1,6 +1,7 @@
 // The FAT32 information sector's free-cluster count, kept in step when an
 // entry turns free or stops being free, so that checkers find the volume
-// consistent after a cluster is marked.
+// consistent after a cluster is marked. The backup boot sector's copy of
+// the information sector is kept in step with it, or neither changes.
 #pragma once
 #include "frame/value_types.h"
 

@@ -18,7 +18,7 @@
 #include "platform/syscalls.h"
 #include "platform/trace.h"
 #include "platform/user32/message_box.h"
-#include "tests/fixtures/fat_image_builder.h"
+#include "imaging/fat_image_builder.h"
 #include "tests/fixtures/temp_dir.h"
 
 namespace {
@@ -72,7 +72,7 @@ class DriveChecks : public ::testing::Test {
     win::DriveMap::clear();
     fs::create_directory(folder_);
     fs::create_directory(floppy_folder_);
-    win::DriveMap::map('C', volume(fixtures::FatImageBuilder(fixtures::FatType::fat12).write(image_), folder_));
+    win::DriveMap::map('C', volume(imaging::FatImageBuilder(imaging::FatType::fat12).write(image_), folder_));
     // A: a floppy drive without a disk; its folder is there.
     win::DriveMap::map('A', volume(dir_.file("no-disk.img"), floppy_folder_));
     win::set_message_box_sink([this](const win::MessageBoxRequest& r) {

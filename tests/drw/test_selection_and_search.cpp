@@ -5,7 +5,7 @@
 #include "drw/sector_editor.h"
 #include "frame/runtime_error.h"
 #include "platform/user32/message_box.h"
-#include "tests/fixtures/fat_image_builder.h"
+#include "imaging/fat_image_builder.h"
 #include "tests/fixtures/mapped_drive.h"
 #include "tests/fixtures/peer_tools.h"
 #include "tests/fixtures/temp_dir.h"
@@ -71,7 +71,7 @@ TEST_F(EditorTest, SelectingAFatVolumeFillsTheSnapshotAndLeavesTheDataSectionUnb
 }
 
 TEST_F(EditorTest, AFailedSelectionShowsTheReasonThenValidationFailsAndKeepsThePreviousVolume) {
-  fixtures::FatImageBuilder b(fixtures::FatType::fat12);
+  imaging::FatImageBuilder b(imaging::FatType::fat12);
   auto image = b.write(dir_.file("v.img"));
   MappedDrive drive('D', image);
   drw_->put_DrivePP(u"D");
@@ -95,7 +95,7 @@ TEST_F(EditorTest, AFailedSelectionShowsTheReasonThenValidationFailsAndKeepsTheP
 }
 
 TEST_F(EditorTest, ClearEmptiesTheSharedRecordButNotOtherEditorsSnapshots) {
-  fixtures::FatImageBuilder b(fixtures::FatType::fat16);
+  imaging::FatImageBuilder b(imaging::FatType::fat16);
   b.volume_label("SNAPSHOT");
   auto image = b.write(dir_.file("v.img"));
   MappedDrive drive('F', image);
@@ -135,8 +135,8 @@ class ClusterSearch : public EditorTest {
   }
   String find(DRWFindClusterConstants action) { return drw_->FindCluster(action); }  // Index is only read
 
-  fixtures::FatImageBuilder builder_{fixtures::FatType::fat16};
-  fixtures::FatLayout layout_;
+  imaging::FatImageBuilder builder_{imaging::FatType::fat16};
+  imaging::FatLayout layout_;
   std::filesystem::path image_;
   std::unique_ptr<MappedDrive> drive_;
 };

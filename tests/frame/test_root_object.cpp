@@ -14,7 +14,7 @@
 #include "frame/root_object.h"
 #include "frame/root_object_resources.h"
 #include "platform/automation/automation_error.h"
-#include "platform/byte_order.h"
+#include "format/byte_order.h"
 #include "platform/last_error.h"
 #include "platform/module_info.h"
 #include "server/class_registry.h"
@@ -53,7 +53,7 @@ void expect_error(std::int32_t number, const std::function<void()>& call) {
 class MsftReader {
  public:
   explicit MsftReader(win::Bytes b) : b_(std::move(b)) {}
-  std::uint32_t u32(std::size_t at) const { return at + 4 <= b_.size() ? win::le32(b_.data(), at) : 0; }
+  std::uint32_t u32(std::size_t at) const { return at + 4 <= b_.size() ? ondisk::le32(b_.data(), at) : 0; }
   std::uint32_t typeinfo_count() const { return u32(0x20); }
   std::uint32_t lcid() const { return u32(0x0c); }
   std::uint32_t syskind() const { return u32(0x14) & 0xF; }
@@ -164,10 +164,10 @@ TEST(RootObject, ResourceDataHasOnlyTheTypeLibraryAndTheVersionRecord) {
   EXPECT_EQ(root.get_GetProResData(one, version_text), record);
   const win::Bytes& v = record.bytes_value();
   ASSERT_GE(v.size(), 92u);
-  EXPECT_EQ(win::le16(v.data(), 0), v.size());  // the record's own length
-  EXPECT_EQ(win::le16(v.data(), 2), 52);        // fixed file information follows the key
-  EXPECT_EQ(win::le32(v.data(), 40), 0xFEEF04BDu);
-  EXPECT_EQ(win::le32(v.data(), 48), 0x00010000u);  // file version 1.0
+  EXPECT_EQ(ondisk::le16(v.data(), 0), v.size());  // the record's own length
+  EXPECT_EQ(ondisk::le16(v.data(), 2), 52);        // fixed file information follows the key
+  EXPECT_EQ(ondisk::le32(v.data(), 40), 0xFEEF04BDu);
+  EXPECT_EQ(ondisk::le32(v.data(), 48), 0x00010000u);  // file version 1.0
 }
 
 TEST(RootObject, TheTypeLibraryIsACompiledLibraryHoldingEveryDispatchId) {

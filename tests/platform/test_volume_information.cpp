@@ -2,7 +2,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "platform/byte_order.h"
+#include "format/byte_order.h"
 #include "platform/last_error.h"
 #include "platform/syscalls.h"
 #include "platform/volume_information.h"
@@ -10,6 +10,7 @@
 #include "platform_test_support.h"
 
 using namespace win;
+using namespace ondisk;
 
 namespace {
 
@@ -110,19 +111,19 @@ TEST_F(VolumeInformation, ClusterCountDecidesBetweenFat12AndFat16) {
         },
         id);
   };
-  EXPECT_EQ(decode_boot_sector(bpb(meta + 4084, 12).data(), 512).kind, FsKind::Fat12);
-  EXPECT_EQ(decode_boot_sector(bpb(meta + 4085, 12).data(), 512).kind, FsKind::Fat16);
-  EXPECT_EQ(decode_boot_sector(bpb(meta + 2 * 4085, 12, 512, 2).data(), 512).kind, FsKind::Fat16);
-  EXPECT_EQ(decode_boot_sector(bpb(meta + 2 * 4085 - 1, 12, 512, 2).data(), 512).kind, FsKind::Fat12);
+  EXPECT_EQ(probe_boot_sector(bpb(meta + 4084, 12).data(), 512).kind, FsKind::Fat12);
+  EXPECT_EQ(probe_boot_sector(bpb(meta + 4085, 12).data(), 512).kind, FsKind::Fat16);
+  EXPECT_EQ(probe_boot_sector(bpb(meta + 2 * 4085, 12, 512, 2).data(), 512).kind, FsKind::Fat16);
+  EXPECT_EQ(probe_boot_sector(bpb(meta + 2 * 4085 - 1, 12, 512, 2).data(), 512).kind, FsKind::Fat12);
   ASSERT_EQ(identify(bpb(meta + 4084, 12)), ERROR_SUCCESS);
-  EXPECT_EQ(id.label, "HANDMADE");  // no root entry: the boot sector's label
+  EXPECT_EQ(id.label, "");  // a label only in the boot sector is no label, as systems report it
   EXPECT_EQ(id.serial, 0xCAFEF00Du);
 
   // What a system would refuse to mount.
   auto broken = [&](auto change) {
     auto s = bpb(meta + 5000, 12);
     change(s);
-    return decode_boot_sector(s.data(), 512).kind;
+    return probe_boot_sector(s.data(), 512).kind;
   };
   EXPECT_EQ(broken([](auto& s) { s[0] = 0; }), FsKind::Unknown);                      // no jump
   EXPECT_EQ(broken([](auto& s) { put_le16(s.data(), 11, 0); }), FsKind::Unknown);     // sector size 0

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "frame/runtime_error.h"
-#include "tests/fixtures/fat_image_builder.h"
+#include "imaging/fat_image_builder.h"
 #include "tests/fixtures/mapped_drive.h"
 #include "tests/fixtures/peer_tools.h"
 #include "tests/fixtures/temp_dir.h"
@@ -48,14 +48,6 @@ TEST_P(DriveLoading, GeometryAgreesWithThePeers) {
   win::VolumeMapping removable;
   removable.type = win::DriveType::Removable;
   MappedDrive drive('E', image, removable);
-  if (family == win::Family::Win9x && g.sector_size != 512) {
-    // The 9x service moves whole sectors of the volume's own size; the boot
-    // read's one 512-byte sector cannot hold one, and the service refuses
-    // rather than run past the buffer, so the load fails instead of
-    // reading garbage.
-    EXPECT_THROW(LoadDriveInfo(u"e:"), RuntimeError);
-    return;
-  }
   LoadDriveInfo(u"e:\\data");
   const DriveInfoRecord& d = DriveInfo();
   EXPECT_EQ(d.FsType, S(fs.fs_type));
@@ -99,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(DriveLoadingEdges, RootDirectoryOfPartSectorsIsRoundedUp) {
   // 224 entries of 32 bytes with 2048-byte sectors: 3.5 sectors, so 4.
-  fixtures::FatImageBuilder b(fixtures::FatType::fat12);
+  imaging::FatImageBuilder b(imaging::FatType::fat12);
   b.bytes_per_sector(2048).root_entries(224).total_sectors(720);
   fixtures::TempDir dir;
   auto image = b.write(dir.file("v.img"));
@@ -112,7 +104,7 @@ TEST(DriveLoadingEdges, RootDirectoryOfPartSectorsIsRoundedUp) {
 }
 
 TEST(DriveLoadingEdges, Fat32RootClusterOtherThanTwoKeepsClustersNumberedFromTwo) {
-  fixtures::FatImageBuilder b(fixtures::FatType::fat32);
+  imaging::FatImageBuilder b(imaging::FatType::fat32);
   b.root_cluster(5).sectors_per_cluster(2);
   fixtures::TempDir dir;
   auto layout = b.layout();
@@ -128,23 +120,26 @@ TEST(DriveLoadingEdges, Fat32RootClusterOtherThanTwoKeepsClustersNumberedFromTwo
 }
 
 TEST(DriveLoadingEdges, ARootChainThatLoopsStillOpens) {
-  fixtures::FatImageBuilder b(fixtures::FatType::fat32);
+  imaging::FatImageBuilder b(imaging::FatType::fat32);
   b.make_loop({2, 3, 4});
   fixtures::TempDir dir;
   auto image = b.write(dir.file("v.img"));
   MappedDrive drive('H', image);
   ASSERT_NO_THROW(LoadDriveInfo(u"H"));
   EXPECT_EQ(DriveInfo().FsType, u"FAT32");
-  EXPECT_GT(DriveInfo().RootDirectoryLength, 0);
-  EXPECT_EQ(static_cast<std::size_t>(DriveInfo().RootDirectoryLength + 1),
-            DriveInfo().Fat32Table.size() * DriveInfo().SectorsPerCluster);
+  // Cut where the section, laid out from its start, would pass the volume's end.
+  const VolumeGeometry& g = DriveInfo().Geometry;
+  EXPECT_TRUE(g.root_chain_cut);
+  const std::uint64_t fits = (g.total_sectors - g.root_directory_start) / g.sectors_per_cluster * g.sectors_per_cluster;
+  EXPECT_EQ(static_cast<std::uint64_t>(DriveInfo().RootDirectoryLength + 1), fits);
+  EXPECT_EQ(g.root_directory_sectors, fits);
 }
 
 TEST(DriveLoadingEdges, OldBootSectorsAndStoredZeros) {
-  // The type text does not begin with FAT: the volume counts as FAT12;
-  // a stored sector size of 0 reads as 512; the 16-bit total of 0 defers to
+  // A blank type text says nothing: the cluster count makes this FAT16; a
+  // stored sector size of 0 reads as 512; the 16-bit total of 0 defers to
   // the 32-bit one.
-  fixtures::FatImageBuilder b(fixtures::FatType::fat16);
+  imaging::FatImageBuilder b(imaging::FatType::fat16);
   b.fs_type_text("        ").bytes_per_sector(0).total_in_32bit_field(true);
   fixtures::TempDir dir;
   auto image = b.write(dir.file("v.img"));
@@ -155,10 +150,11 @@ TEST(DriveLoadingEdges, OldBootSectorsAndStoredZeros) {
   DriveInfo().FsType = u"FAT";
   ReadBootSector(u"I:\\");
   const DriveInfoRecord& d = DriveInfo();
-  EXPECT_EQ(d.FsType, u"FAT12");
+  EXPECT_EQ(d.FsType, u"FAT16");
   EXPECT_EQ(d.BytesPerSector, 512);
   EXPECT_EQ(static_cast<std::uint32_t>(d.TotalSectors), b.layout().total_sectors);
-  EXPECT_FALSE(d.Fat12Table.empty());
+  EXPECT_FALSE(d.Fat16Table.empty());
+  EXPECT_EQ(d.Geometry.type_text_disagrees, "");
 }
 
 TEST(DriveLoadingEdges, VolumesThatAreNotFatOrDoNotOpen) {
@@ -187,7 +183,7 @@ TEST(DriveLoadingEdges, VolumesThatAreNotFatOrDoNotOpen) {
 }
 
 TEST(DriveLoadingEdges, Fat12EntriesToTheEndOfTheCopyAreDecoded) {
-  fixtures::FatImageBuilder b(fixtures::FatType::fat12);  // 1.44 MB: 9-sector FATs, 3072 entries
+  imaging::FatImageBuilder b(imaging::FatType::fat12);  // 1.44 MB: 9-sector FATs, 3072 entries
   auto layout = b.layout();
   const std::uint32_t last = layout.fat_entry_capacity() - 1;
   b.set_fat_entry(last, 0xABC);

@@ -68,6 +68,11 @@ class DriveRecordTest : public ::testing::Test {
     d.FirstDataCluster = 2;
     d.DataAreaStart = 100;
     d.TotalSectors = 100 + 8 * 10;  // clusters 2..11
+    d.RootDirectoryStart = 100;
+    d.Geometry.sectors_per_cluster = 8;
+    d.Geometry.first_data_sector = 100;
+    d.Geometry.total_sectors = 180;
+    d.Geometry.cluster_count = 10;
   }
 };
 
@@ -84,22 +89,27 @@ TEST_F(DriveRecordTest, Fat32RootWalkCountsClustersAndSurvivesLoops) {
   EXPECT_EQ(WalkClusterChain(2), 23);
   // A root cluster other than 2: the walk starts at that cluster.
   EXPECT_EQ(WalkClusterChain(9), 7);
-  // A free next entry visits cluster 0, whose media entry ends the walk.
-  d.Fat32Table[9] = 0;
-  EXPECT_EQ(WalkClusterChain(2), 31);
-  // Top bit set reads negative: a subscript error; other top bits end the walk.
-  d.Fat32Table[9] = static_cast<Long>(0xF0000003u);
-  EXPECT_THROW(WalkClusterChain(2), RuntimeError);
+  EXPECT_FALSE(d.Geometry.root_chain_cut);
+  // A damaged next entry (free, bad, past the last cluster, top bit set)
+  // ends the chain with what was counted, and the chain is marked cut.
+  for (std::uint32_t damaged : {0u, 0x0FFFFFF7u, 12u, 0xF0000003u}) {
+    d.Fat32Table[9] = static_cast<Long>(damaged);
+    EXPECT_EQ(WalkClusterChain(2), 23) << damaged;
+    EXPECT_EQ(d.Geometry.root_chain_cut, damaged != 0xF0000003u) << damaged;
+  }
+  // Other top bits are at least the end-of-chain mark.
   d.Fat32Table[9] = 0x10000003;
   EXPECT_EQ(WalkClusterChain(2), 23);
-  // A loop is cut after as many steps as the table has entries, and the
-  // walk yields once per cluster.
+  // A loop is cut where the section would pass the end of the volume (10
+  // clusters from sector 100), and the walk yields once per cluster.
   d.Fat32Table[9] = 2;
   int yields = 0;
   win::set_message_pump([&] { ++yields; });
-  EXPECT_EQ(WalkClusterChain(2), 128 * 8 - 1);
+  EXPECT_EQ(WalkClusterChain(2), 10 * 8 - 1);
   win::set_message_pump(nullptr);
-  EXPECT_EQ(yields, 128);
+  EXPECT_EQ(yields, 10);
+  EXPECT_TRUE(d.Geometry.root_chain_cut);
+  EXPECT_EQ(d.Geometry.root_directory_sectors, 80u);
 }
 
 TEST_F(DriveRecordTest, SearchStopsAtTheVolumesLastCluster) {

@@ -6,7 +6,7 @@
 #include "frame/runtime_error.h"
 #include "platform/request_log.h"
 #include "platform/syscalls.h"
-#include "tests/fixtures/fat_image_builder.h"
+#include "imaging/fat_image_builder.h"
 #include "tests/fixtures/mapped_drive.h"
 #include "tests/fixtures/peer_tools.h"
 #include "tests/fixtures/temp_dir.h"
@@ -23,7 +23,7 @@ namespace {
 
 class FatUpdate : public ::testing::TestWithParam<std::tuple<int, win::Family>> {};
 
-std::vector<std::uint8_t> entry_bytes(const std::filesystem::path& image, const fixtures::FatLayout& l, unsigned copy,
+std::vector<std::uint8_t> entry_bytes(const std::filesystem::path& image, const imaging::FatLayout& l, unsigned copy,
                                       std::uint32_t cluster, std::size_t n) {
   return fixtures::file_bytes(image, l.sector_offset(l.fat_first_sector(copy)) + l.fat_offset(cluster), n);
 }
@@ -52,9 +52,9 @@ TEST_P(FatUpdate, MarkBadThenFreeReachesEveryCopyAndChecksClean) {
   EXPECT_EQ(FindFatEntry(free_cluster - 1, kFatBad), free_cluster);
 
   // The peer's layout says where each copy holds the entry.
-  fixtures::FatImageBuilder oracle(bits == 12 ? fixtures::FatType::fat12
-                                   : bits == 16 ? fixtures::FatType::fat16 : fixtures::FatType::fat32);
-  fixtures::FatLayout l;
+  imaging::FatImageBuilder oracle(bits == 12 ? imaging::FatType::fat12
+                                   : bits == 16 ? imaging::FatType::fat16 : imaging::FatType::fat32);
+  imaging::FatLayout l;
   l.type = oracle.type();
   l.bytes_per_sector = DriveInfo().BytesPerSector;
   l.reserved_sectors = DriveInfo().ReservedSectors;
@@ -83,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(Widths, FatUpdate,
                                             ::testing::Values(win::Family::NT, win::Family::Win9x)));
 
 TEST(FatUpdateEdges, OnlyTheEntrysSectorIsRewrittenInEachOfThreeCopies) {
-  fixtures::FatImageBuilder b(fixtures::FatType::fat32);
+  imaging::FatImageBuilder b(imaging::FatType::fat32);
   b.number_of_fats(3);
   fixtures::TempDir dir;
   auto image = b.write(dir.file("v.img"));
@@ -94,9 +94,11 @@ TEST(FatUpdateEdges, OnlyTheEntrysSectorIsRewrittenInEachOfThreeCopies) {
   win::RequestLog log;
   ASSERT_TRUE(SetFatEntry(u"N", cluster, 0x0FFFFFF7));
   auto writes = log.of_kind(win::PlatformRequest::Kind::Write);
-  // One sector per copy, then the information sector's free count.
-  ASSERT_EQ(writes.size(), 4u);
+  // One sector per copy, then the information sector's free count and its
+  // copy behind the backup boot sector.
+  ASSERT_EQ(writes.size(), 5u);
   EXPECT_EQ(writes[3].position, l.sector_offset(1));
+  EXPECT_EQ(writes[4].position, l.sector_offset(7));
   for (unsigned copy = 0; copy < 3; ++copy) {
     EXPECT_EQ(writes[copy].position, l.sector_offset(l.fat_first_sector(copy) + 7));
     EXPECT_EQ(writes[copy].length, 512u);
@@ -106,7 +108,7 @@ TEST(FatUpdateEdges, OnlyTheEntrysSectorIsRewrittenInEachOfThreeCopies) {
 }
 
 TEST(FatUpdateEdges, AFailedCopyIsReportedEvenWhenTheLastSucceeds) {
-  fixtures::FatImageBuilder b(fixtures::FatType::fat16);
+  imaging::FatImageBuilder b(imaging::FatType::fat16);
   fixtures::TempDir dir;
   auto image = b.write(dir.file("v.img"));
   MappedDrive drive('O', image);
@@ -118,7 +120,7 @@ TEST(FatUpdateEdges, AFailedCopyIsReportedEvenWhenTheLastSucceeds) {
 }
 
 TEST(FatUpdateEdges, Fat12PairsKeepTheirNeighbourAndMayStraddleSectors) {
-  fixtures::FatImageBuilder b(fixtures::FatType::fat12);
+  imaging::FatImageBuilder b(imaging::FatType::fat12);
   b.set_fat_entry(4, 0xABC);
   b.set_fat_entry(5, 0x123);
   // Entries 340 and 341 share bytes 510..512 of the copy: the pair crosses

@@ -10,15 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "tests/fixtures/fat_image_builder.h"
+#include "imaging/fat_image_builder.h"
 #include "tests/fixtures/le.h"
 #include "tests/fixtures/peer_tools.h"
 #include "tests/fixtures/temp_dir.h"
 
 namespace {
 
-using fixtures::FatImageBuilder;
-using fixtures::FatType;
+using imaging::FatImageBuilder;
+using imaging::FatType;
 
 std::vector<std::uint8_t> pattern(std::size_t n, std::uint8_t seed) {
     std::vector<std::uint8_t> v(n);
@@ -83,7 +83,7 @@ TEST_P(BuilderAgainstPeers, ChecksCleanAndAgreesOnGeometry) {
     const auto data = pattern(3 * b.layout().cluster_bytes() + 5, 0x11);
     const auto file = b.add_file("DATA.BIN", data);
     const auto img = b.write(dir.file("v.img"));
-    const fixtures::FatLayout l = b.layout();
+    const imaging::FatLayout l = b.layout();
 
     EXPECT_EQ(std::filesystem::file_size(img), std::uint64_t{l.total_sectors} * l.bytes_per_sector);
 
@@ -95,7 +95,7 @@ TEST_P(BuilderAgainstPeers, ChecksCleanAndAgreesOnGeometry) {
 
     const auto fs = fixtures::fsstat(img);
     ASSERT_TRUE(fs.parsed) << fs.run.describe();
-    EXPECT_EQ(fs.fs_type, fixtures::to_string(c.type));
+    EXPECT_EQ(fs.fs_type, imaging::to_string(c.type));
     EXPECT_EQ(fs.sector_size, l.bytes_per_sector);
     EXPECT_EQ(fs.cluster_size, l.cluster_bytes());
     EXPECT_EQ(fs.total, (fixtures::SectorRange{0, l.total_sectors - 1u}));
@@ -182,11 +182,11 @@ TEST(FixtureBuilderDamage, CopiesThatDifferFailFsck) {
 TEST(FixtureBuilderDamage, BadClusterIsCleanAndSeenAsBad) {
     SKIP_WITHOUT_PEERS();
     for (FatType t : {FatType::fat12, FatType::fat16, FatType::fat32}) {
-        SCOPED_TRACE(std::string(fixtures::to_string(t)));
+        SCOPED_TRACE(std::string(imaging::to_string(t)));
         fixtures::TempDir dir;
         FatImageBuilder b(t);
         b.mark_bad(77);
-        EXPECT_EQ(b.fat_entry(0, 77), fixtures::bad_cluster(t));
+        EXPECT_EQ(b.fat_entry(0, 77), imaging::bad_cluster(t));
         const auto img = b.write(dir.file("v.img"));
         const auto fsck = fixtures::fsck_check(img);
         EXPECT_TRUE(fsck.clean) << fsck.output;
@@ -288,14 +288,14 @@ TEST(FixtureBuilderEntries, WidthsAndTopBits) {
 
 TEST(FixtureBuilderEntries, FullFatLeavesNoFreeEntry) {
     for (FatType t : {FatType::fat12, FatType::fat16, FatType::fat32}) {
-        SCOPED_TRACE(std::string(fixtures::to_string(t)));
+        SCOPED_TRACE(std::string(imaging::to_string(t)));
         FatImageBuilder b(t);
         b.fill_fat_no_free();
         const auto l = b.layout();
         ASSERT_GT(l.fat_entry_capacity(), l.last_cluster() + 1);  // entries past the last cluster exist
         for (unsigned copy = 0; copy < l.number_of_fats; ++copy) {
             for (std::uint32_t c : {2u, l.last_cluster(), l.last_cluster() + 1, l.fat_entry_capacity() - 1}) {
-                EXPECT_EQ(b.fat_entry(copy, c), fixtures::end_of_chain(t)) << "copy " << copy << " cluster " << c;
+                EXPECT_EQ(b.fat_entry(copy, c), imaging::end_of_chain(t)) << "copy " << copy << " cluster " << c;
             }
         }
         EXPECT_THROW(b.add_file("X.BIN", pattern(1, 0)), std::runtime_error);
@@ -336,7 +336,7 @@ TEST(FixtureBuilderFiles, LargeImageIsSparseAndExact) {
     struct stat st{};
     ASSERT_EQ(::stat(img.c_str(), &st), 0);
     EXPECT_LT(static_cast<std::uint64_t>(st.st_blocks) * 512, l.image_bytes / 16);
-    const auto back = fixtures::SparseImage::load(img);
+    const auto back = imaging::SparseImage::load(img);
     EXPECT_EQ(back.read(l.sector_offset(l.cluster_first_sector(4'000'001)), 512), pattern(512, 3));
 }
 
@@ -358,7 +358,7 @@ TEST(PeerTools, MkfsVolumeParsesAlikeInEveryPeer) {
     const auto put = fixtures::mcopy_bytes(img, "PUT.BIN", pattern(5000, 4));
     ASSERT_TRUE(put.ok()) << put.describe();
 
-    const auto boot = fixtures::SparseImage::load(img).read(0, 512);
+    const auto boot = imaging::SparseImage::load(img).read(0, 512);
     const auto fs = fixtures::fsstat(img);
     const auto mi = fixtures::minfo(img);
     ASSERT_TRUE(fs.parsed) << fs.run.describe();
@@ -382,7 +382,7 @@ TEST(PeerTools, MkfsVolumeParsesAlikeInEveryPeer) {
     ASSERT_TRUE(loc.found) << loc.failure;
     EXPECT_EQ(loc.size, 5000u);
     EXPECT_EQ(loc.first_sector, fs.cluster_area.first + (loc.first_cluster - 2) * 2u);
-    const auto raw = fixtures::SparseImage::load(img).read(loc.first_sector * 1024, 5000);
+    const auto raw = imaging::SparseImage::load(img).read(loc.first_sector * 1024, 5000);
     EXPECT_EQ(raw, pattern(5000, 4));
     EXPECT_TRUE(fixtures::fsck_check(img).clean);
 }

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/fixtures/fat_image_builder.h"
-#include "tests/fixtures/temp_dir.h"
+#include "imaging/fat_image_builder.h"
+#include "imaging/temp_dir.h"
 #include "tools/volumar/commands.h"
 #include "tools/volumar/global_options.h"
 #include "tools/volumar/tool_error.h"
@@ -81,9 +81,9 @@ std::string field(const std::string& output, const std::string& name) {
 }
 
 int run_demo(const DemoOptions& o, const GlobalOptions& globals) {
-  fixtures::TempDir dir("volumar-demo");
+  imaging::TempDir dir("volumar-demo");
   const auto image = dir.file("floppy.img");
-  fixtures::FatImageBuilder builder(fixtures::FatType::fat12);
+  imaging::FatImageBuilder builder(imaging::FatType::fat12);
   builder.volume_label("VOLUMAR").volume_serial(0x1A2B3C4D);
   const std::string hello = "Hello from Volumar10!\r\n";
   builder.add_file("HELLO.TXT", std::span(reinterpret_cast<const std::uint8_t*>(hello.data()), hello.size()));
@@ -121,7 +121,8 @@ int run_demo(const DemoOptions& o, const GlobalOptions& globals) {
   step("The cluster of that sector as the editor reports it, by dispatch id (0x6803000d: LogicalClusterPP)",
        {"call", "clsQzVolmDrwA", "DrivePP=\"A:\"", "DiskSectionPP=4", "ClusterFoundPP=" + sector,
         "ShowSectorInEditControlPP", "#0x6803000d"});
-  step("Mark it free again: the volume is as it was", {"mark", "A:", "free", "--cluster", cluster, "--yes"});
+  step("Mark it free again (a bad cluster is freed only on purpose): the volume is as it was",
+       {"mark", "A:", "free", "--cluster", cluster, "--yes", "--force"});
 
   if (o.keep) {
     const auto kept = dir.release();

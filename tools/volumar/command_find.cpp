@@ -3,17 +3,15 @@
 #include <cstdio>
 #include <memory>
 
-#include "platform/automation/variant_conversion.h"
 #include "tools/volumar/commands.h"
 #include "tools/volumar/drive_argument.h"
 #include "tools/volumar/editor_session.h"
 #include "tools/volumar/tool_error.h"
+#include "volume/fat_entries.h"
+#include "volume/fat_entry_codec.h"
 
 namespace volumar_tool {
 namespace {
-
-// DRWFindClusterConstants
-constexpr std::int32_t kFreeFindFirst = 0, kFreeFindNext = 1, kBadFindFirst = 4, kBadFindNext = 5;
 
 struct FindOptions {
   std::string drive;
@@ -24,18 +22,21 @@ struct FindOptions {
 int run_find(const FindOptions& o) {
   EditorSession session(resolve_drive_argument(o.drive));
   session.require_fat();
-  const bool free = o.state == "free";
-  std::int32_t action = free ? kFreeFindFirst : kBadFindFirst;
+  const volumar::VolumeGeometry& g = session.geometry();
+  // The library's search looks after the cluster it is given (and after
+  // cluster 2 when given 0): start after cluster 1, so that the first data
+  // cluster is looked at too.
+  std::uint64_t start = g.kFirstDataCluster - 1;
   if (o.after >= 0) {
     session.check_sectors(o.after, 1);
-    session.put(u"ClusterFoundPP", win::Variant(static_cast<std::int32_t>(o.after)));
-    action = free ? kFreeFindNext : kBadFindNext;
+    const auto sector = static_cast<std::uint64_t>(o.after);
+    if (sector >= g.first_data_sector) start = g.cluster_of(sector).value_or(g.last_cluster());
   }
-  const std::u16string result = win::to_string(session.call(u"FindCluster", {win::Variant(action)}));
-  if (!result.empty()) return kExitFailed;  // the library's box has told why
-  const std::int64_t sector = session.get_long(u"ClusterFoundPP");
-  std::printf("Cluster: %lld\nSector: %lld\n", static_cast<long long>(session.cluster_of(sector)),
-              static_cast<long long>(sector));
+  const auto state = o.state == "free" ? volumar::kFatFree : volumar::kFatBad;
+  const std::int64_t cluster = volumar::FindFatEntry(static_cast<std::int32_t>(start), state);
+  if (cluster == 0) fail("no " + o.state + " cluster" + (o.after >= 0 ? " after sector " + std::to_string(o.after) : ""));
+  std::printf("Cluster: %lld\nSector: %llu\n", static_cast<long long>(cluster),
+              static_cast<unsigned long long>(g.sector_of(static_cast<std::uint64_t>(cluster))));
   return 0;
 }
 

@@ -2,6 +2,10 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <memory>
+#include <set>
+
+#include "format/boot_sector.h"
+#include "platform/automation/variant_conversion.h"
 
 #include "tools/volumar/commands.h"
 #include "tools/volumar/drive_argument.h"
@@ -19,19 +23,35 @@ const char16_t* const kVolumeProperties[] = {
     u"RootDirectoryStartPP", u"RootDirectoryLengthPP",
 };
 
+// Sector counts and numbers that the properties hold as the 32 bits of a
+// Long: a volume of 2^31 sectors or more reads negative there.
+const std::set<std::u16string> kUnsignedProperties = {u"TotalSectorsPP", u"HiddenSectorsPP", u"ReservedSectorsPP",
+                                                      u"SectorsPerFATPP", u"RootDirectoryStartPP"};
+
 int run_info(const std::string& drive) {
   EditorSession session(resolve_drive_argument(drive));
   std::string out;
   for (const char16_t* name : kVolumeProperties) {
     const std::u16string n(name);
-    out += std::string(n.begin(), n.end()) + ": " + format_plain(session.get(n)) + "\n";
+    const win::Variant value = session.get(n);
+    const std::string text = kUnsignedProperties.count(n) ? std::to_string(static_cast<std::uint32_t>(win::to_long(value)))
+                                                          : format_plain(value);
+    out += std::string(n.begin(), n.end()) + ": " + text + "\n";
   }
   if (session.is_fat())
     for (int s = 0; s < kSectionCount; ++s) {
       const SectorRange r = session.section(s);
-      out += std::string(kSectionNames[s]) + ": " + std::to_string(r.first) + "-" + std::to_string(r.last) + "\n";
+      out += section_name(s) + ": " + std::to_string(r.first) + "-" + std::to_string(r.last) + "\n";
     }
   std::fputs(out.c_str(), stdout);
+  const volumar::VolumeGeometry& g = session.geometry();
+  if (g.root_chain_cut)
+    std::fprintf(stderr, "volumar: warning: the root directory's cluster chain is damaged; it was cut after %llu sectors\n",
+                 static_cast<unsigned long long>(g.root_directory_sectors));
+  if (g.type_text_disagrees)
+    std::fprintf(stderr, "volumar: note: the boot sector's type text \"%s\" disagrees; by its %llu clusters this is %s\n",
+                 g.type_text_disagrees->c_str(), static_cast<unsigned long long>(g.cluster_count),
+                 ondisk::fat_type_name(*g.type));
   return 0;
 }
 

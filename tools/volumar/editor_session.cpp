@@ -1,10 +1,13 @@
 // The commands' sector editor on one drive.
 #include "tools/volumar/editor_session.h"
 
+#include "drw/drw_enumerations.h"
 #include "platform/automation/automation_error.h"
 #include "platform/automation/class_objects.h"
 #include "platform/automation/variant_conversion.h"
+#include "volume/drive_info.h"
 #include "rawio/read_sectors.h"
+#include "volume/drive_sectors.h"
 #include "tools/volumar/drive_argument.h"
 #include "tools/volumar/message_box_printer.h"
 #include "tools/volumar/progress_bar.h"
@@ -13,9 +16,10 @@
 
 namespace volumar_tool {
 
-const char* const kSectionNames[kSectionCount] = {
-    "drwDiskSectionMBR", "drwDiskSectionFATCopy1", "drwDiskSectionFATCopy2", "drwDiskSectionRootDirectory",
-    "drwDiskSectionDataEntry"};
+const std::string& section_name(int section) {
+  // The library's own enumeration, in value order.
+  return volumar::drw_enumerations().at(0).constants.at(static_cast<std::size_t>(section)).first;
+}
 
 int section_from_word(const std::string& word) {
   static const char* const words[kSectionCount] = {"mbr", "fat1", "fat2", "root", "data"};
@@ -39,16 +43,9 @@ EditorSession::EditorSession(char letter) : letter_(letter), drive_(drive_text(l
   fs_type_ = utf8(win::to_string(get(u"VolumarPP")));
   if (fs_type_.empty())
     fail(std::string(1, letter) + ": not a FAT volume (the system does not recognise its file system)");
-  bytes_per_sector_ = get_long(u"BytesPerSectorPP");
-  sectors_per_cluster_ = get_long(u"SectorsPerClusterPP");
-  total_sectors_ = get_long(u"TotalSectorsPP");
+  geometry_ = volumar::DriveInfo().Geometry;
   if (!is_fat()) return;
   for (int s = 0; s < kSectionCount; ++s) sections_[s] = section(s);
-  data_start_ = sections_[4].first;
-  if (fs_type_ == "FAT32") {
-    const auto boot = read_sectors(0, 1);
-    first_data_cluster_ = boot[44] | boot[45] << 8 | boot[46] << 16 | static_cast<std::int64_t>(boot[47]) << 24;
-  }
 }
 
 win::Variant EditorSession::get(std::u16string_view name) { return win::get_property(editor_, name); }
@@ -67,7 +64,7 @@ bool EditorSession::is_fat() const { return fs_type_ == "FAT12" || fs_type_ == "
 
 void EditorSession::require_fat() const {
   if (!is_fat()) fail(std::string(1, letter_) + ": not a FAT volume (file system " + fs_type_ + ")");
-  if (bytes_per_sector_ <= 0 || sectors_per_cluster_ <= 0)
+  if (!geometry_.is_fat() || geometry_.sectors_per_cluster == 0)
     fail(std::string(1, letter_) + ": the boot sector gives no usable geometry");
 }
 
@@ -82,44 +79,39 @@ int EditorSession::section_of(std::int64_t sector) {
   return -1;
 }
 
-std::int64_t EditorSession::last_cluster() const {
-  if (sectors_per_cluster_ <= 0) return first_data_cluster_ - 1;
-  return first_data_cluster_ + (total_sectors_ - data_start_) / sectors_per_cluster_ - 1;
-}
-
-std::int64_t EditorSession::cluster_of(std::int64_t sector) const {
-  return (sector - data_start_) / sectors_per_cluster_ + first_data_cluster_;
-}
-
-std::int64_t EditorSession::first_sector_of(std::int64_t cluster) const {
-  return data_start_ + (cluster - first_data_cluster_) * sectors_per_cluster_;
-}
-
 void EditorSession::check_sectors(std::int64_t first, std::int64_t count) const {
+  const std::int64_t total = total_sectors();
   if (count < 1) usage_error("the sector count must be at least 1");
-  if (first < 0 || first >= total_sectors_ || count > total_sectors_ - first)
-    usage_error("sector " + std::to_string(first < 0 || first >= total_sectors_ ? first : total_sectors_) +
-                " is outside the volume (sectors 0-" + std::to_string(total_sectors_ - 1) + ")");
+  if (first < 0 || first >= total || count > total - first)
+    usage_error("sector " + std::to_string(first < 0 || first >= total ? first : total) +
+                " is outside the volume (sectors 0-" + std::to_string(total - 1) + ")");
 }
 
 void EditorSession::check_data_sector(std::int64_t sector) const {
   check_sectors(sector, 1);
-  if (sector < data_start_ || cluster_of(sector) > last_cluster())
+  const auto& g = geometry_;
+  if (!g.cluster_of(static_cast<std::uint64_t>(sector)))
     usage_error("sector " + std::to_string(sector) + " is not in a cluster of the data area (sectors " +
-                std::to_string(data_start_) + "-" + std::to_string(first_sector_of(last_cluster() + 1) - 1) + ")");
+                std::to_string(g.first_data_sector) + "-" + std::to_string(g.sector_of(g.last_cluster() + 1) - 1) +
+                ")");
 }
 
 void EditorSession::check_cluster(std::int64_t cluster) const {
-  if (cluster < first_data_cluster_ || cluster > last_cluster())
+  const auto& g = geometry_;
+  if (cluster < 0 || !g.has_cluster(static_cast<std::uint64_t>(cluster)))
     usage_error("cluster " + std::to_string(cluster) + " is outside the volume (clusters " +
-                std::to_string(first_data_cluster_) + "-" + std::to_string(last_cluster()) + ")");
+                std::to_string(g.kFirstDataCluster) + "-" + std::to_string(g.last_cluster()) + ")");
 }
 
 std::vector<std::uint8_t> EditorSession::read_sectors(std::int64_t first, std::int64_t count) const {
-  const auto bytes = volumar::ReadDriveSectors(drive_, static_cast<std::int32_t>(first), 0,
-                                               static_cast<std::int32_t>(count * bytes_per_sector_));
-  if (!bytes) fail(std::string(1, letter_) + ": the volume cannot be opened for reading");
-  return *bytes;
+  auto read = volumar::ReadDriveSectors(volumar::DriveSectorAccess(), drive_, static_cast<std::int32_t>(first), 0,
+                                        static_cast<std::int32_t>(count * bytes_per_sector()));
+  if (!read.bytes) fail(std::string(1, letter_) + ": the volume cannot be opened for reading");
+  // Bytes the volume did not deliver are no data to show or write back.
+  if (!read.complete)
+    fail(std::string(1, letter_) + ": sectors " + std::to_string(first) + "-" + std::to_string(first + count - 1) +
+         " could not be read whole (the image or device may be shorter than the volume)");
+  return std::move(*read.bytes);
 }
 
 }  // namespace volumar_tool

@@ -1,18 +1,19 @@
 // One sector editor (Volumar10.clsQzVolmDrwA) on a selected drive, as the
 // commands use it: created by ProgID, driven by name through dispatch, with
-// the volume's geometry read back from its properties.
+// the volume's layout taken from the library's one geometry value.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "platform/automation/dispatch.h"
+#include "volume/volume_geometry.h"
 
 namespace volumar_tool {
 
 inline constexpr int kSectionCount = 5;
-// The names of DRWDiskSectionConstants, by value.
-extern const char* const kSectionNames[kSectionCount];
+// The name of a DRWDiskSectionConstants value.
+const std::string& section_name(int section);
 // "mbr", "fat1", "fat2", "root", "data" -> 0..4; -1 for anything else.
 int section_from_word(const std::string& word);
 
@@ -47,14 +48,10 @@ class EditorSession {
   // The section holding an absolute sector, -1 when none does.
   int section_of(std::int64_t sector);
 
-  std::int64_t bytes_per_sector() const { return bytes_per_sector_; }
-  std::int64_t sectors_per_cluster() const { return sectors_per_cluster_; }
-  std::int64_t total_sectors() const { return total_sectors_; }
-  std::int64_t data_start() const { return data_start_; }
-  std::int64_t first_data_cluster() const { return first_data_cluster_; }
-  std::int64_t last_cluster() const;
-  std::int64_t cluster_of(std::int64_t sector) const;
-  std::int64_t first_sector_of(std::int64_t cluster) const;
+  // The selected volume's layout, as the library computed it.
+  const volumar::VolumeGeometry& geometry() const { return geometry_; }
+  std::int64_t bytes_per_sector() const { return geometry_.bytes_per_sector; }
+  std::int64_t total_sectors() const { return static_cast<std::int64_t>(geometry_.total_sectors); }
 
   // Usage errors for sectors and clusters outside the volume.
   void check_sectors(std::int64_t first, std::int64_t count) const;
@@ -69,8 +66,7 @@ class EditorSession {
   std::u16string drive_;
   win::ObjectRef editor_;
   std::string fs_type_;
-  std::int64_t bytes_per_sector_ = 0, sectors_per_cluster_ = 0, total_sectors_ = 0;
-  std::int64_t data_start_ = 0, first_data_cluster_ = 2;
+  volumar::VolumeGeometry geometry_;
   SectorRange sections_[kSectionCount];
 };
 

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <exception>
 
-#include "frame/companion/qzcommon10.h"
 #include "platform/automation/automation_error.h"
 #include "server/class_registry.h"
 #include "tools/volumar/commands.h"
@@ -63,8 +62,7 @@ int main(int argc, char** argv) {
 
   try {
     apply_global_options(globals);
-    volumar::register_class_objects();
-    volumar::register_companion();
+    volumar::register_class_objects();  // the companion QzCommon10 with them
     const int status = run ? run() : kExitUsage;
     std::fflush(stdout);
     return status;

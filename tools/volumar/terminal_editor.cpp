@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "drw/drw_enumerations.h"
 #include "platform/ansi_code_page.h"
 #include "platform/automation/automation_error.h"
 #include "platform/automation/variant_conversion.h"
@@ -32,7 +33,6 @@ namespace volumar_tool {
 namespace {
 
 // DRWFindClusterConstants
-constexpr std::int32_t kFreeFirst = 0, kFreeNext = 1, kMarkBad = 2, kBadFirst = 4, kBadNext = 5, kMarkFree = 6;
 constexpr int kRow = 16;
 constexpr int kHeaderRows = 3;
 const char* const kHelp =
@@ -199,17 +199,18 @@ class TerminalEditor {
 
   void mark(bool bad) {
     if (!discard_changes()) return;
-    if (sector_ < s_.data_start()) {
-      message_ = "the current sector is not in the data area";
+    const auto in_cluster = s_.geometry().cluster_of(static_cast<std::uint64_t>(sector_));
+    if (!in_cluster) {
+      message_ = "the current sector is not in a cluster of the data area";
       return;
     }
-    const std::int64_t cluster = s_.cluster_of(sector_);
+    const auto cluster = static_cast<std::int64_t>(*in_cluster);
     if (!writable()) return;
     if (dialog("volumar", "Mark cluster " + std::to_string(cluster) + " as " + (bad ? "bad" : "free") + "?",
                win::MB_YESNO) != win::IDYES)
       return;
     guarded([&] {
-      if (win::to_string(s_.call(u"FindCluster", {win::Variant(bad ? kMarkBad : kMarkFree)})).empty())
+      if (win::to_string(s_.call(u"FindCluster", {win::Variant(bad ? volumar::drwFindClusterFreeMarkBad : volumar::drwFindClusterBadMarkFree)})).empty())
         message_ = "cluster " + std::to_string(cluster) + " marked " + (bad ? "bad" : "free");
     });
     section_ = 4;
@@ -321,16 +322,16 @@ class TerminalEditor {
         break;
       case 'j':
         if (auto c = ask_number("Go to cluster: ")) {
-          if (*c < s_.first_data_cluster() || *c > s_.last_cluster())
+          if (*c < 0 || !s_.geometry().has_cluster(static_cast<std::uint64_t>(*c)))
             message_ = "cluster " + std::to_string(*c) + " is outside the volume";
           else
-            go_to_sector(s_.first_sector_of(*c));
+            go_to_sector(static_cast<std::int64_t>(s_.geometry().sector_of(static_cast<std::uint64_t>(*c))));
         }
         break;
-      case 'u': find(kFreeFirst); break;
-      case 'U': find(kFreeNext); break;
-      case 'x': find(kBadFirst); break;
-      case 'X': find(kBadNext); break;
+      case 'u': find(volumar::drwFindClusterFreeFindFirst); break;
+      case 'U': find(volumar::drwFindClusterFreeFindNext); break;
+      case 'x': find(volumar::drwFindClusterBadFindFirst); break;
+      case 'X': find(volumar::drwFindClusterBadFindNext); break;
       case 'm': mark(true); break;
       case 'M': mark(false); break;
       case 'w': write(); break;
@@ -419,7 +420,7 @@ class TerminalEditor {
       location = utf8(win::to_string(s_.call(u"SectorDataLocation")));
       caption = utf8(win::to_string(s_.get(u"CaptionPP")));
     });
-    status = std::string(kSectionNames[section_]) + " " + std::to_string(min) + "-" + std::to_string(max) +
+    status = section_name(section_) + " " + std::to_string(min) + "-" + std::to_string(max) +
              "  Sector: " + std::to_string(sector_) + "  Cluster: " + std::to_string(cluster) + "  Byte: " +
              std::to_string(cursor_) + "  [" + location + "]";
     mvaddnstr(1, 0, status.c_str(), COLS);

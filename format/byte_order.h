@@ -1,10 +1,10 @@
-// Little-endian field access over byte buffers, for the records the platform
-// exchanges (register blocks, disk packets, geometry, boot sectors).
+// Little-endian field access over byte buffers: every on-disk and device
+// record is read and written through these, never by casting structs.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 
-namespace win {
+namespace ondisk {
 
 inline std::uint16_t le16(const std::uint8_t* p, std::size_t at) {
   return static_cast<std::uint16_t>(p[at] | (p[at + 1] << 8));
@@ -28,4 +28,4 @@ inline void put_le64(std::uint8_t* p, std::size_t at, std::uint64_t v) {
   put_le32(p, at + 4, static_cast<std::uint32_t>(v >> 32));
 }
 
-}  // namespace win
+}  // namespace ondisk

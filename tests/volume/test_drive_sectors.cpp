@@ -12,6 +12,7 @@
 #include "platform/syscalls.h"
 #include "platform/vwin32.h"
 #include "rawio/read_sectors.h"
+#include "volume/drive_sectors.h"
 #include "rawio/write_sectors.h"
 #include "tests/fixtures/mapped_drive.h"
 #include "tests/fixtures/temp_dir.h"

@@ -1,0 +1,68 @@
+#include "volume/volume_geometry.h"
+
+#include "format/fat_entry.h"
+
+namespace volumar {
+namespace {
+
+std::string trimmed(std::string s) {
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.pop_back();
+  return s;
+}
+
+}  // namespace
+
+VolumeGeometry geometry_of(const ondisk::BootSector& boot) {
+  VolumeGeometry g;
+  g.problems = ondisk::boot_sector_problems(boot);
+  const ondisk::BootLayout l = ondisk::layout_of(boot);
+  g.bytes_per_sector = l.bytes_per_sector;
+  g.sectors_per_cluster = boot.sectors_per_cluster;
+  g.reserved_sectors = boot.reserved_sectors;
+  g.number_of_fats = boot.number_of_fats;
+  g.sectors_per_fat = l.sectors_per_fat;
+  g.total_sectors = l.total_sectors;
+  g.hidden_sectors = boot.hidden_sectors;
+  g.root_directory_start = l.root_dir_start;
+  g.root_directory_sectors = l.root_dir_sectors;
+  g.first_data_sector = l.first_data_sector;
+  g.cluster_count = l.cluster_count;
+  // The layout decides the type even where a field is odd (a stored sector
+  // size of 0 is 512): only a layout that decides none leaves it open.
+  g.type = l.type;
+  if (boot.fat32_layout()) {
+    g.root_cluster = boot.root_cluster;
+    // The root directory starts at its own cluster, wherever that is.
+    if (g.has_cluster(g.root_cluster)) g.root_directory_start = g.sector_of(g.root_cluster);
+    if (boot.fsinfo_sector != 0 && boot.fsinfo_sector != ondisk::boot::kNoSector &&
+        boot.fsinfo_sector < boot.reserved_sectors)
+      g.fsinfo_sector = boot.fsinfo_sector;
+    if (boot.backup_boot_sector != 0 && boot.backup_boot_sector != ondisk::boot::kNoSector &&
+        boot.backup_boot_sector < boot.reserved_sectors)
+      g.backup_boot_sector = boot.backup_boot_sector;
+  }
+  if (g.type && boot.has_label_and_type()) {
+    const std::string text = trimmed(boot.type_text);
+    const bool names_a_type = text == "FAT12" || text == "FAT16" || text == "FAT32";
+    // "FAT" alone is a common, harmless text; it names no width.
+    if ((names_a_type && text != ondisk::fat_type_name(*g.type)) || text.empty()) g.type_text_disagrees = text;
+  }
+  return g;
+}
+
+std::optional<std::uint64_t> VolumeGeometry::cluster_of(std::uint64_t sector) const {
+  if (sectors_per_cluster == 0 || sector < first_data_sector) return std::nullopt;
+  const std::uint64_t cluster = (sector - first_data_sector) / sectors_per_cluster + kFirstDataCluster;
+  if (!has_cluster(cluster)) return std::nullopt;
+  return cluster;
+}
+
+std::uint64_t VolumeGeometry::fat_entry_sector(std::uint32_t copy, std::uint64_t cluster) const {
+  return fat_copy_start(copy) + ondisk::entry_byte_offset(*type, cluster) / bytes_per_sector;
+}
+
+std::uint32_t VolumeGeometry::fat_entry_offset_in_sector(std::uint64_t cluster) const {
+  return static_cast<std::uint32_t>(ondisk::entry_byte_offset(*type, cluster) % bytes_per_sector);
+}
+
+}  // namespace volumar
