@@ -8,7 +8,4 @@ namespace volumar {
 using RuntimeError = win::AutomationError;
 using win::raise_error;
 
-// A member whose behaviour this build does not provide.
-[[noreturn]] void raise_not_available(const char* member);
-
 }  // namespace volumar

@@ -79,10 +79,4 @@ std::uint8_t* resolve_address(DWORD address, std::size_t length) {
   return it->second.data + offset;
 }
 
-std::size_t registered_address_count() {
-  Table& t = table();
-  std::lock_guard lock(t.mutex);
-  return t.regions.size();
-}
-
 }  // namespace win

@@ -19,7 +19,6 @@ void unregister_address(DWORD address);
 // The memory of [address, address + length), which must lie inside one
 // registered buffer; nullptr otherwise.
 std::uint8_t* resolve_address(DWORD address, std::size_t length);
-std::size_t registered_address_count();
 
 // Registration for a scope.
 class AddressRegistration {

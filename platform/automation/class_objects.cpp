@@ -43,13 +43,6 @@ void revoke_class_object(std::string_view progid) {
   std::erase_if(table(), [&](const ClassObject& e) { return names_equal(e.progid, progid); });
 }
 
-std::vector<std::string> registered_progids() {
-  std::lock_guard lock(g_mutex);
-  std::vector<std::string> out;
-  for (const auto& e : table()) out.push_back(e.progid);
-  return out;
-}
-
 std::string CLSIDFromProgID(std::string_view progid) {
   std::lock_guard lock(g_mutex);
   for (const auto& e : table())

@@ -23,7 +23,6 @@ struct ClassObject {
 // Replaces an earlier offer of the same ProgID.
 void register_class_object(ClassObject entry);
 void revoke_class_object(std::string_view progid);
-std::vector<std::string> registered_progids();
 
 // The class id registered for a ProgID, compared without case; empty if none.
 std::string CLSIDFromProgID(std::string_view progid);

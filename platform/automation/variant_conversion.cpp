@@ -114,21 +114,4 @@ ObjectRef to_object(const Variant& v) {
   return v.object_value();
 }
 
-Bytes to_bytes(const Variant& v) {
-  switch (v.type()) {
-    case VarType::ByteArray: return v.bytes_value();
-    case VarType::Empty: return {};
-    case VarType::String: {
-      // A String assigned to a byte array gives its UTF-16LE code units.
-      Bytes out;
-      for (char16_t c : v.string_value()) {
-        out.push_back(static_cast<std::uint8_t>(c & 0xFF));
-        out.push_back(static_cast<std::uint8_t>(c >> 8));
-      }
-      return out;
-    }
-    default: raise_error(kErrTypeMismatch);
-  }
-}
-
 }  // namespace win

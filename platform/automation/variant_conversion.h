@@ -19,7 +19,6 @@ double to_double(const Variant& v);
 std::u16string to_string(const Variant& v);
 // Nothing for Empty/missing is not allowed: only Object values convert.
 ObjectRef to_object(const Variant& v);
-Bytes to_bytes(const Variant& v);
 
 // The text the runtime gives a number ("1.5", "-3", "1E+20").
 std::u16string number_text(double value);

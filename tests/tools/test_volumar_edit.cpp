@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "imaging/fat_image_builder.h"
 #include "tests/tools/volumar_runner.h"
 
 namespace tooltest {
@@ -133,6 +134,26 @@ TEST_F(VolumarEdit, MarksTheCurrentClusterAndRespectsReadOnly) {
   ed.keys({"y"});
   ASSERT_TRUE(ed.wait_for({"EXIT=0"})) << ed.screen();
   EXPECT_TRUE(read_file(image) == before);
+}
+
+// On a FAT32 volume whose root directory is in cluster 5 the cluster keys go
+// where The Sleuth Kit puts each cluster: clusters count from 2 at the data area.
+TEST_F(VolumarEdit, ClusterKeysFollowTheClusterNumbersWhereverTheRootIs) {
+  VOLUMAR_SKIP_WITHOUT_TOOLS("fsstat");
+  imaging::FatImageBuilder b(imaging::FatType::fat32);
+  b.root_cluster(5);
+  const auto fat32 = b.write(dir.file("root5.img"));
+  const auto fs = fixtures::fsstat(fat32);
+  ASSERT_TRUE(fs.parsed) << fs.run.describe();
+  const auto sector_of = [&](std::uint64_t c) { return std::to_string(fs.cluster_area.first + c - 2); };
+  TmuxEditor ed({"edit", fat32.string()});
+  ASSERT_TRUE(ed.started());
+  ASSERT_TRUE(ed.wait_for({"Sector: 0"})) << ed.screen();
+  ed.keys({"j", "7", "Enter"});
+  ASSERT_TRUE(ed.wait_for({"Sector: " + sector_of(7) + "  Cluster: 7 "})) << ed.screen();
+  ed.keys({"P"});
+  ASSERT_TRUE(ed.wait_for({"Sector: " + sector_of(6) + "  Cluster: 6 "})) << ed.screen();
+  ed.keys({"q"});
 }
 
 }  // namespace

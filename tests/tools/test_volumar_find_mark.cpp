@@ -3,6 +3,8 @@
 // unchanged.
 #include <set>
 
+#include "format/boot_sector.h"
+#include "format/fat_entry.h"
 #include "tests/tools/volumar_runner.h"
 
 namespace tooltest {
@@ -11,44 +13,39 @@ namespace {
 using fixtures::TempDir;
 
 struct Layout {
+  ondisk::FatType type;
   int bits;
-  std::uint32_t bps, spc, reserved, spf, data_start, fats;
+  std::uint32_t bps, spc, reserved, spf, data_start, fats, fsinfo, backup;
 };
 
 Layout layout_of(const std::filesystem::path& image) {
-  const auto b = read_bytes(image, 0, 512);
+  const ondisk::BootSector b = ondisk::decode_boot_sector(read_bytes(image, 0, 512));
+  const ondisk::BootLayout bl = ondisk::layout_of(b);
   Layout l{};
-  l.bps = le16(b, 11);
-  l.spc = b[13];
-  l.reserved = le16(b, 14);
-  l.fats = b[16];
-  l.spf = le16(b, 22);
-  const std::uint32_t root_entries = le16(b, 17);
-  if (l.spf == 0) {
-    l.bits = 32;
-    l.spf = le16(b, 36) | le16(b, 38) << 16;
-    l.data_start = l.reserved + l.fats * l.spf;
-  } else {
-    l.bits = std::string(reinterpret_cast<const char*>(&b[54]), 5) == "FAT12" ? 12 : 16;
-    l.data_start = l.reserved + l.fats * l.spf + (root_entries * 32 + l.bps - 1) / l.bps;
-  }
+  l.type = *bl.type;
+  l.bits = static_cast<int>(ondisk::entry_bits(l.type));
+  l.bps = bl.bytes_per_sector;
+  l.spc = b.sectors_per_cluster;
+  l.reserved = b.reserved_sectors;
+  l.fats = b.number_of_fats;
+  l.spf = static_cast<std::uint32_t>(bl.sectors_per_fat);
+  l.data_start = static_cast<std::uint32_t>(bl.first_data_sector);
+  l.fsinfo = b.fsinfo_sector;
+  l.backup = b.backup_boot_sector;
   return l;
 }
 
 // A FAT entry as stored in copy `copy`, read straight from the image.
 std::uint32_t fat_entry(const std::filesystem::path& image, const Layout& l, unsigned copy, std::uint32_t cluster) {
   const std::uint64_t fat = std::uint64_t{l.reserved + copy * l.spf} * l.bps;
-  if (l.bits == 12) {
-    const auto b = read_bytes(image, fat + cluster * 3 / 2, 2);
-    const std::uint32_t pair = b[0] | b[1] << 8;
-    return cluster % 2 ? pair >> 4 : pair & 0xFFF;
-  }
-  if (l.bits == 16) return le16(read_bytes(image, fat + cluster * 2, 2), 0);
-  const auto b = read_bytes(image, fat + cluster * 4, 4);
-  return (le16(b, 0) | le16(b, 2) << 16) & 0x0FFFFFFF;
+  const auto b = read_bytes(image, fat + ondisk::entry_byte_offset(l.type, cluster), ondisk::entry_span(l.type));
+  const std::uint32_t v = ondisk::decode_entry(l.type, cluster, b.data());
+  return l.type == ondisk::FatType::Fat32 ? v & ondisk::kFat32Max : v;
 }
 
-std::uint32_t bad_value(int bits) { return bits == 12 ? 0xFF7 : bits == 16 ? 0xFFF7 : 0x0FFFFFF7; }
+std::uint32_t bad_value(int bits) {
+  return ondisk::bad_entry(bits == 12 ? ondisk::FatType::Fat12 : bits == 16 ? ondisk::FatType::Fat16 : ondisk::FatType::Fat32);
+}
 
 std::string field(const std::string& out, const std::string& name) {
   for (const auto& line : lines(out))
@@ -98,7 +95,7 @@ TEST_F(VolumarFindMark, MarkBadChangesOnlyTheEntryInEveryCopyAndMarkFreeUndoesIt
         for (std::uint64_t k = 0; k < (l.bits == 32 ? 4u : 2u); ++k)
           allowed.insert(std::uint64_t{l.reserved + copy * l.spf} * l.bps + entry_offset + k);
       if (l.bits == 32)  // the information sector and its copy behind the backup boot sector
-        for (std::uint64_t info : {le16(before, 48), le16(before, 48) + le16(before, 50)})
+        for (std::uint64_t info : {l.fsinfo, l.fsinfo + l.backup})
           for (std::uint64_t k = 0; k < 4; ++k) allowed.insert(info * l.bps + 488 + k);
       for (std::size_t at : changed) EXPECT_TRUE(allowed.count(at)) << "byte " << at << " changed";
       const auto fsck = fixtures::fsck_check(image);

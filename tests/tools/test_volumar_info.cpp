@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <map>
 
+#include "format/boot_sector.h"
 #include "tests/tools/volumar_runner.h"
 
 namespace tooltest {
@@ -17,20 +18,17 @@ struct Geometry {
 };
 
 Geometry boot_geometry(const std::filesystem::path& image) {
-  const auto b = read_bytes(image, 0, 512);
+  const ondisk::BootSector b = ondisk::decode_boot_sector(read_bytes(image, 0, 512));
   Geometry g{};
-  g.bps = le16(b, 11);
-  g.spc = b[13];
-  g.reserved = le16(b, 14);
-  g.fats = b[16];
-  g.root_entries = le16(b, 17);
-  g.total = le16(b, 19) ? le16(b, 19) : le16(b, 32) | le16(b, 34) << 16;
-  g.spf = le16(b, 22);
-  g.fat32 = g.spf == 0;
-  if (g.fat32) {
-    g.spf = le16(b, 36) | le16(b, 38) << 16;
-    g.root_cluster = le16(b, 44) | le16(b, 46) << 16;
-  }
+  g.bps = b.bytes_per_sector;
+  g.spc = b.sectors_per_cluster;
+  g.reserved = b.reserved_sectors;
+  g.fats = b.number_of_fats;
+  g.root_entries = b.root_entries;
+  g.total = b.total_sectors();
+  g.spf = b.sectors_per_fat();
+  g.fat32 = b.fat32_layout();
+  g.root_cluster = b.root_cluster;
   return g;
 }
 
