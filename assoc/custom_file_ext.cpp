@@ -8,8 +8,7 @@ using C = clsQzVolmCustomFileExtA;
 
 std::vector<MemberInfo> build_members() {
   return {
-      method<&C::RegExtension>("RegExtension", 0x60030001,
-                               {{"strExt"}, {"strApp"}, {"strFileDisc"}, {"strCommand"}}),
+      method<&C::RegExtension>("RegExtension", 0x60030001, {{"strExt"}, {"strApp"}, {"strFileDisc"}, {"strCommand"}}),
       method<&C::AssociateFileExtension>(
           "AssociateFileExtension", 0x60030002,
           {{"sApplicationPath"}, {"sAppFileExtension"}, opt("sIdentifier"), opt("sDescription"), opt("sIconPath")}),

@@ -15,8 +15,8 @@ using C = clsQzVolmDrwA;
 
 std::vector<MemberInfo> build_members() {
   std::vector<MemberInfo> t;
-#define X(name, type, id, putkind, impl)                   \
-  t.push_back(property_get<&C::get_##name>(#name, id));    \
+#define X(name, type, id, putkind, impl)                \
+  t.push_back(property_get<&C::get_##name>(#name, id)); \
   t.push_back(property_##putkind<&C::putkind##_##name>(#name, id));
 #include "drw/sector_editor_properties.inc"
 #undef X
@@ -44,8 +44,8 @@ std::vector<MemberInfo> build_members() {
   t.push_back(method<&C::GetPhysicalDrives>("GetPhysicalDrives", 0x60030034));
   t.push_back(method<&C::GetBRNItems>("GetBRNItems", 0x60030035));
   t.push_back(method<&C::WriteSectorDataWholeZEV>("WriteSectorDataWholeZEV", 0x60030036));
-  t.push_back(method<&C::ReadSectorDataZEV>("ReadSectorDataZEV", 0x60030037,
-                                            {{"sDrive"}, {"lClusterFound"}, {"lBRN"}}));
+  t.push_back(
+      method<&C::ReadSectorDataZEV>("ReadSectorDataZEV", 0x60030037, {{"sDrive"}, {"lClusterFound"}, {"lBRN"}}));
   t.push_back(method<&C::IsDriveReady>("IsDriveReady", 0x60030038, {{"strDrive"}}));
   t.push_back(method<&C::IsThisRestricted>("IsThisRestricted", 0x60030039, {{"strPath"}}));
   t.push_back(method<&C::Add_Trailing_Slash>("Add_Trailing_Slash", 0x6003003a, {{"strPath"}}));
@@ -62,7 +62,7 @@ const ClassInfo& clsQzVolmDrwA::class_info_static() {
       "_clsQzVolmDrwA",
       "{42FC1E9F-19F8-44A8-BABF-6816BB126A90}",
       "{867A72C3-32EF-460D-BDE1-71A6C7C3E62E}",
-      [] () -> const std::vector<MemberInfo>& {
+      []() -> const std::vector<MemberInfo>& {
         static const std::vector<MemberInfo> members = build_members();
         return members;
       },

@@ -17,7 +17,7 @@ class clsQzVolmDrwA : public AutomationObject {
 #define VOLM_DRW_PUT_PLAIN(name, type, putkind) \
   void putkind##_##name(type value) { m_##name = std::move(value); }
 #define VOLM_DRW_PUT_CUSTOM(name, type, putkind) void putkind##_##name(type value);
-#define X(name, type, id, putkind, impl) \
+#define X(name, type, id, putkind, impl)       \
   type get_##name() const { return m_##name; } \
   VOLM_DRW_PUT_##impl(name, type, putkind)
 #include "drw/sector_editor_properties.inc"

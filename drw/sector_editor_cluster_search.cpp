@@ -4,8 +4,8 @@
 #include "frame/checked_math.h"
 #include "platform/user32/message_box.h"
 #include "rawio/write_sectors.h"
-#include "volume/drive_sectors.h"
 #include "volume/drive_info.h"
+#include "volume/drive_sectors.h"
 #include "volume/fat_entries.h"
 #include "volume/fat_entry_codec.h"
 

@@ -63,14 +63,14 @@ void clsQzVolmDrwA::SizeDRWForm(ObjectRef& frm, ObjectRef& txt) {
   resume_next([&] { font = win::to_object(win::get_property(frm, u"Font")); });
   resume_next([&] { win::put_property(frm, u"Font", Variant(kDumpFontName)); });
   resume_next([&] { win::put_property(frm, u"FontSize", Variant(kDumpFontSize)); });
-  resume_next([&] {
-    width = win::to_long(win::call_method(frm, u"TextWidth", {Variant(String(kFormLineChars, u'0'))}));
-  });
+  resume_next(
+      [&] { width = win::to_long(win::call_method(frm, u"TextWidth", {Variant(String(kFormLineChars, u'0'))})); });
   resume_next([&] { win::putref_property(frm, u"Font", font); });
   resume_next([&] { change = checked_sub<Long>(width, win::to_long(win::get_property(txt, u"Width"))); });
   resume_next([&] { win::put_property(txt, u"Width", Variant(width)); });
   resume_next([&] {
-    win::put_property(frm, u"Width", Variant(checked_add<Long>(win::to_long(win::get_property(frm, u"Width")), change)));
+    win::put_property(frm, u"Width",
+                      Variant(checked_add<Long>(win::to_long(win::get_property(frm, u"Width")), change)));
   });
   resume_next([&] { win::put_property(frm, u"Height", Variant(height)); });
 }

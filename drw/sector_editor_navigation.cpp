@@ -32,8 +32,7 @@ void clsQzVolmDrwA::put_DiskSectionPP(DRWDiskSectionConstants value) {
       put_MinSectorPP(d.DataAreaStart);
       put_MaxSectorPP(checked_sub<Long>(d.TotalSectors, 1));
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -54,14 +53,16 @@ Variant clsQzVolmDrwA::NextSectorPP() {
 
 Variant clsQzVolmDrwA::PreviousClusterPP() {
   resume_next([&] {
-    if (m_ClusterFoundPP > m_MinSectorPP) put_ClusterFoundPP(checked_sub<Long>(m_ClusterFoundPP, m_SectorsPerClusterPP));
+    if (m_ClusterFoundPP > m_MinSectorPP)
+      put_ClusterFoundPP(checked_sub<Long>(m_ClusterFoundPP, m_SectorsPerClusterPP));
   });
   return {};
 }
 
 Variant clsQzVolmDrwA::NextClusterPP() {
   resume_next([&] {
-    if (m_ClusterFoundPP < m_MaxSectorPP) put_ClusterFoundPP(checked_add<Long>(m_ClusterFoundPP, m_SectorsPerClusterPP));
+    if (m_ClusterFoundPP < m_MaxSectorPP)
+      put_ClusterFoundPP(checked_add<Long>(m_ClusterFoundPP, m_SectorsPerClusterPP));
   });
   return {};
 }

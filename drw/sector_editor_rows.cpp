@@ -6,8 +6,8 @@
 #include "drw/hex_dump.h"
 #include "drw/sector_editor.h"
 #include "frame/runtime_error.h"
-#include "volume/drive_sectors.h"
 #include "volume/drive_info.h"
+#include "volume/drive_sectors.h"
 
 namespace volumar {
 

@@ -24,8 +24,8 @@ int main(int argc, char** argv) {
     win::put_property(drw, u"DrivePP", win::Variant(std::u16string(u"C:")));
     win::put_property(drw, u"DiskSectionPP", win::Variant(std::int32_t{3}));  // the root directory
     auto text = [&](const char16_t* name) { return win::utf16_to_utf8(win::to_string(win::get_property(drw, name))); };
-    std::printf("%s volume, root directory in sectors %s to %s\n", text(u"VolumarPP").c_str(), text(u"MinSectorPP").c_str(),
-                text(u"MaxSectorPP").c_str());
+    std::printf("%s volume, root directory in sectors %s to %s\n", text(u"VolumarPP").c_str(),
+                text(u"MinSectorPP").c_str(), text(u"MaxSectorPP").c_str());
     win::put_property(drw, u"ClusterFoundPP", win::get_property(drw, u"MinSectorPP"));
     win::call_method(drw, u"ShowSectorInEditControlPP");
     std::printf("%s", text(u"SectorDataFormattedPP").c_str());

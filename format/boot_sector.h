@@ -117,7 +117,7 @@ struct BootLayout {
   std::uint64_t root_dir_start = 0;    // FAT12/16: the fixed root; FAT32: first data sector
   std::uint64_t root_dir_sectors = 0;  // FAT12/16, whole sectors; FAT32 0
   std::uint64_t first_data_sector = 0;
-  std::uint64_t cluster_count = 0;     // data clusters, numbered from 2
+  std::uint64_t cluster_count = 0;  // data clusters, numbered from 2
   // The type the layout and the cluster count give; none when they give
   // none (no data area, no clusters, or too many clusters for a FAT12/16
   // layout).

@@ -50,7 +50,8 @@ void encode_label_entry(std::span<std::uint8_t> entry, const std::string& label,
   if (entry.size() < dirent::kSize) return;
   std::uint8_t* e = entry.data();
   std::fill_n(e, dirent::kSize, std::uint8_t{0});
-  for (std::size_t i = 0; i < 11; ++i) e[dirent::kName + i] = i < label.size() ? static_cast<std::uint8_t>(label[i]) : ' ';
+  for (std::size_t i = 0; i < 11; ++i)
+    e[dirent::kName + i] = i < label.size() ? static_cast<std::uint8_t>(label[i]) : ' ';
   e[dirent::kAttributes] = dirent::kVolumeLabel;
   put_le16(e, dirent::kWriteTime, time);
   put_le16(e, dirent::kWriteDate, date);

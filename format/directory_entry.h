@@ -27,8 +27,8 @@ inline constexpr std::uint8_t kEndOfDirectory = 0x00;  // first name byte: no en
 inline constexpr std::uint8_t kDeleted = 0xE5;
 inline constexpr std::uint8_t kEscapedE5 = 0x05;  // a name that really starts with 0xE5
 
-inline constexpr std::uint8_t kReadOnly = 0x01, kHidden = 0x02, kSystem = 0x04, kVolumeLabel = 0x08,
-                              kDirectory = 0x10, kArchive = 0x20;
+inline constexpr std::uint8_t kReadOnly = 0x01, kHidden = 0x02, kSystem = 0x04, kVolumeLabel = 0x08, kDirectory = 0x10,
+                              kArchive = 0x20;
 inline constexpr std::uint8_t kLongNameMask = 0x3F, kLongName = 0x0F;
 }  // namespace dirent
 

@@ -59,9 +59,9 @@ const Integer ApplicationObject::kRevision = kLibraryRevision;
 
 std::string library_file_path() {
   win::HMODULE module = nullptr;
-  if (!win::GetModuleHandleExA(win::GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                   win::GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                               &kModuleAnchor, &module))
+  if (!win::GetModuleHandleExA(
+          win::GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | win::GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          &kModuleAnchor, &module))
     return {};
   std::string buffer(260, '\0');
   for (;;) {

@@ -12,9 +12,8 @@ void ErrorHandlerMessageQz_Pro(const RuntimeError& error, std::string_view sourc
   Variant app{application_object()};
   Variant err{ObjectRef(std::make_shared<ErrObject>(error))};
   Variant empty1{String()}, source_text{S(source)}, zero1{Long{0}}, empty2{String()}, zero2{Long{0}};
-  std::vector<Variant> args{Variant::ref(app),    Variant::ref(err),   Variant::ref(empty1),
-                            Variant::ref(source_text), Variant::ref(zero1), Variant::ref(empty2),
-                            Variant::ref(zero2),  Variant::missing()};
+  std::vector<Variant> args{Variant::ref(app),   Variant::ref(err),    Variant::ref(empty1), Variant::ref(source_text),
+                            Variant::ref(zero1), Variant::ref(empty2), Variant::ref(zero2),  Variant::missing()};
   win::invoke_by_name(handler, u"ErrorHandlerMessageQz", win::DISPATCH_METHOD, args);
 }
 

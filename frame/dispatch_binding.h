@@ -20,17 +20,50 @@ namespace volumar {
 // ---- automation type of a C++ type ----
 template <class T, class = void>
 struct AutomationType;
-template <> struct AutomationType<void> { static TypeDesc desc() { return {win::VarType::Empty, ""}; } };
-template <> struct AutomationType<String> { static TypeDesc desc() { return {win::VarType::String, "String"}; } };
-template <> struct AutomationType<Long> { static TypeDesc desc() { return {win::VarType::Long, "Long"}; } };
-template <> struct AutomationType<Integer> { static TypeDesc desc() { return {win::VarType::Integer, "Integer"}; } };
-template <> struct AutomationType<Byte> { static TypeDesc desc() { return {win::VarType::Byte, "Byte"}; } };
-template <> struct AutomationType<bool> { static TypeDesc desc() { return {win::VarType::Boolean, "Boolean"}; } };
-template <> struct AutomationType<double> { static TypeDesc desc() { return {win::VarType::Double, "Double"}; } };
-template <> struct AutomationType<Variant> { static TypeDesc desc() { return {win::VarType::Variant, "Variant"}; } };
-template <> struct AutomationType<ObjectRef> { static TypeDesc desc() { return {win::VarType::Object, "Object"}; } };
-template <> struct AutomationType<CollectionRef> { static TypeDesc desc() { return {win::VarType::Object, "Collection"}; } };
-template <> struct AutomationType<PictureRef> { static TypeDesc desc() { return {win::VarType::Object, "Picture"}; } };
+template <>
+struct AutomationType<void> {
+  static TypeDesc desc() { return {win::VarType::Empty, ""}; }
+};
+template <>
+struct AutomationType<String> {
+  static TypeDesc desc() { return {win::VarType::String, "String"}; }
+};
+template <>
+struct AutomationType<Long> {
+  static TypeDesc desc() { return {win::VarType::Long, "Long"}; }
+};
+template <>
+struct AutomationType<Integer> {
+  static TypeDesc desc() { return {win::VarType::Integer, "Integer"}; }
+};
+template <>
+struct AutomationType<Byte> {
+  static TypeDesc desc() { return {win::VarType::Byte, "Byte"}; }
+};
+template <>
+struct AutomationType<bool> {
+  static TypeDesc desc() { return {win::VarType::Boolean, "Boolean"}; }
+};
+template <>
+struct AutomationType<double> {
+  static TypeDesc desc() { return {win::VarType::Double, "Double"}; }
+};
+template <>
+struct AutomationType<Variant> {
+  static TypeDesc desc() { return {win::VarType::Variant, "Variant"}; }
+};
+template <>
+struct AutomationType<ObjectRef> {
+  static TypeDesc desc() { return {win::VarType::Object, "Object"}; }
+};
+template <>
+struct AutomationType<CollectionRef> {
+  static TypeDesc desc() { return {win::VarType::Object, "Collection"}; }
+};
+template <>
+struct AutomationType<PictureRef> {
+  static TypeDesc desc() { return {win::VarType::Object, "Picture"}; }
+};
 
 // Enumerations name themselves through enum_type_name(E{}), found by ADL.
 template <class E>
@@ -41,15 +74,24 @@ struct AutomationType<E, std::enable_if_t<std::is_enum_v<E>>> {
 // ---- Variant <-> C++ ----
 template <class T>
 T from_variant(const Variant& v) {
-  if constexpr (std::is_same_v<T, String>) return win::to_string(v);
-  else if constexpr (std::is_same_v<T, Long>) return win::to_long(v);
-  else if constexpr (std::is_same_v<T, Integer>) return win::to_integer(v);
-  else if constexpr (std::is_same_v<T, Byte>) return win::to_byte(v);
-  else if constexpr (std::is_same_v<T, bool>) return win::to_bool(v);
-  else if constexpr (std::is_same_v<T, double>) return win::to_double(v);
-  else if constexpr (std::is_same_v<T, Variant>) return Variant(v.deref());
-  else if constexpr (std::is_same_v<T, ObjectRef>) return win::to_object(v);
-  else if constexpr (std::is_enum_v<T>) return static_cast<T>(win::to_long(v));
+  if constexpr (std::is_same_v<T, String>)
+    return win::to_string(v);
+  else if constexpr (std::is_same_v<T, Long>)
+    return win::to_long(v);
+  else if constexpr (std::is_same_v<T, Integer>)
+    return win::to_integer(v);
+  else if constexpr (std::is_same_v<T, Byte>)
+    return win::to_byte(v);
+  else if constexpr (std::is_same_v<T, bool>)
+    return win::to_bool(v);
+  else if constexpr (std::is_same_v<T, double>)
+    return win::to_double(v);
+  else if constexpr (std::is_same_v<T, Variant>)
+    return Variant(v.deref());
+  else if constexpr (std::is_same_v<T, ObjectRef>)
+    return win::to_object(v);
+  else if constexpr (std::is_enum_v<T>)
+    return static_cast<T>(win::to_long(v));
   else {
     // Typed object references: Collection, Picture.
     ObjectRef o = win::to_object(v);
@@ -62,9 +104,12 @@ T from_variant(const Variant& v) {
 
 template <class T>
 Variant to_variant(const T& value) {
-  if constexpr (std::is_enum_v<T>) return Variant(static_cast<Long>(value));
-  else if constexpr (std::is_same_v<T, CollectionRef> || std::is_same_v<T, PictureRef>) return Variant(ObjectRef(value));
-  else return Variant(value);
+  if constexpr (std::is_enum_v<T>)
+    return Variant(static_cast<Long>(value));
+  else if constexpr (std::is_same_v<T, CollectionRef> || std::is_same_v<T, PictureRef>)
+    return Variant(ObjectRef(value));
+  else
+    return Variant(value);
 }
 
 namespace binding {
@@ -163,7 +208,8 @@ MemberInfo bind_member(const char* name, MemberKind kind, win::DISPID id, std::v
                                   binding::ArgSlot<std::tuple_element_t<I, Args>>::by_ref, params[I].optional,
                                   params[I].default_value}),
      ...);
-  }(std::make_index_sequence<arity>{});
+  }
+  (std::make_index_sequence<arity>{});
   return m;
 }
 

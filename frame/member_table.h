@@ -19,7 +19,7 @@ enum class MemberKind { Get, Put, PutRef, Method };
 // An automation type as the type library names it.
 struct TypeDesc {
   win::VarType vt = win::VarType::Empty;  // Empty for "no result"
-  const char* name = "";                   // "String", "Collection", "DRWDiskSectionConstants"...
+  const char* name = "";                  // "String", "Collection", "DRWDiskSectionConstants"...
   bool operator==(const TypeDesc& other) const { return vt == other.vt && std::string_view(name) == other.name; }
 };
 

@@ -46,6 +46,8 @@ const ClassInfo& clsQzVolumarA::class_info_static() {
 }
 
 ObjectRef clsQzVolumarA::get_BuddyObjectGlobal() { return apartment_state<BuddyState>().buddy; }
-void clsQzVolumarA::putref_BuddyObjectGlobal(ObjectRef value) { apartment_state<BuddyState>().buddy = std::move(value); }
+void clsQzVolumarA::putref_BuddyObjectGlobal(ObjectRef value) {
+  apartment_state<BuddyState>().buddy = std::move(value);
+}
 
 }  // namespace volumar

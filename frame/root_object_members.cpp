@@ -34,8 +34,10 @@ PictureRef clsQzVolumarA::get_GetProResPicture(Long& lResId, LoadResConstants& l
 
 Variant clsQzVolumarA::get_GetProResData(Long& lResId, Variant& vRestype) {
   ResourceType type;
-  if (vRestype.type() == win::VarType::String) type.name = vRestype.string_value();
-  else type.number = win::to_long(vRestype);
+  if (vRestype.type() == win::VarType::String)
+    type.name = vRestype.string_value();
+  else
+    type.number = win::to_long(vRestype);
   auto bytes = find_library_resource(type, lResId);
   if (!bytes) raise_resource_not_found(lResId);
   return Variant(std::move(*bytes));

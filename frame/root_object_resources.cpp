@@ -1,10 +1,10 @@
 #include "frame/root_object_resources.h"
 
+#include "format/byte_order.h"
 #include "frame/application_object.h"
 #include "frame/library_info.h"
 #include "platform/ansi_code_page.h"
 #include "platform/automation/dispatch.h"
-#include "format/byte_order.h"
 
 namespace volumar {
 namespace {
@@ -58,25 +58,23 @@ bool names_match(const String& a, const char16_t* b) { return win::names_equal(a
 
 }  // namespace
 
-std::span<const std::uint8_t> type_library_resource() {
-  return {generated::kTypeLibrary, generated::kTypeLibrarySize};
-}
+std::span<const std::uint8_t> type_library_resource() { return {generated::kTypeLibrary, generated::kTypeLibrarySize}; }
 
 win::Bytes version_resource() {
   const std::uint32_t major = kLibraryVersionMajor, minor = kLibraryVersionMinor, revision = kLibraryRevision;
   win::Bytes fixed(52, 0);
-  ondisk::put_le32(fixed.data(), 0, 0xFEEF04BDu);      // signature
-  ondisk::put_le32(fixed.data(), 4, 0x00010000u);      // structure version
+  ondisk::put_le32(fixed.data(), 0, 0xFEEF04BDu);  // signature
+  ondisk::put_le32(fixed.data(), 4, 0x00010000u);  // structure version
   ondisk::put_le32(fixed.data(), 8, major << 16 | minor);
   ondisk::put_le32(fixed.data(), 12, revision);
   ondisk::put_le32(fixed.data(), 16, major << 16 | minor);
   ondisk::put_le32(fixed.data(), 20, revision);
-  ondisk::put_le32(fixed.data(), 24, 0x3F);             // flags mask
-  ondisk::put_le32(fixed.data(), 32, 0x4);              // VOS__WINDOWS32
-  ondisk::put_le32(fixed.data(), 36, 0x2);              // VFT_DLL
+  ondisk::put_le32(fixed.data(), 24, 0x3F);  // flags mask
+  ondisk::put_le32(fixed.data(), 32, 0x4);   // VOS__WINDOWS32
+  ondisk::put_le32(fixed.data(), 36, 0x2);   // VFT_DLL
 
-  const String version = win::ansi_to_utf16(std::to_string(major) + "." + std::to_string(minor) + ".0." +
-                                            std::to_string(revision));
+  const String version =
+      win::ansi_to_utf16(std::to_string(major) + "." + std::to_string(minor) + ".0." + std::to_string(revision));
   auto a = [](const char* s) { return win::ansi_to_utf16(s); };
   VersionNode table{u"040904B0", {}, false, {}};
   table.children = {
@@ -102,7 +100,8 @@ win::Bytes version_resource() {
 std::optional<win::Bytes> find_library_resource(const ResourceType& type, std::int32_t id) {
   if (id != 1) return std::nullopt;
   std::optional<std::int32_t> number;
-  if (!type.name) number = type.number;
+  if (!type.name)
+    number = type.number;
   else if (type.name->size() > 1 && (*type.name)[0] == u'#') {
     std::int32_t n = 0;
     for (std::size_t i = 1; i < type.name->size(); ++i) {

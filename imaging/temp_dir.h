@@ -8,28 +8,28 @@
 namespace imaging {
 
 class TempDir {
-public:
-    // Creates a fresh directory under the system's temporary directory whose
-    // name starts with prefix. Throws std::system_error when it cannot.
-    explicit TempDir(std::string_view prefix = "volumar");
-    ~TempDir();
+ public:
+  // Creates a fresh directory under the system's temporary directory whose
+  // name starts with prefix. Throws std::system_error when it cannot.
+  explicit TempDir(std::string_view prefix = "volumar");
+  ~TempDir();
 
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    TempDir(TempDir&& other) noexcept;
-    TempDir& operator=(TempDir&& other) noexcept;
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  TempDir(TempDir&& other) noexcept;
+  TempDir& operator=(TempDir&& other) noexcept;
 
-    const std::filesystem::path& path() const { return path_; }
-    // path() / name; the file itself is not created.
-    std::filesystem::path file(std::string_view name) const;
+  const std::filesystem::path& path() const { return path_; }
+  // path() / name; the file itself is not created.
+  std::filesystem::path file(std::string_view name) const;
 
-    // Keeps the directory on disk (for looking at a failing test's images)
-    // and returns its path; the object then owns nothing.
-    std::filesystem::path release();
+  // Keeps the directory on disk (for looking at a failing test's images)
+  // and returns its path; the object then owns nothing.
+  std::filesystem::path release();
 
-private:
-    void remove() noexcept;
-    std::filesystem::path path_;
+ private:
+  void remove() noexcept;
+  std::filesystem::path path_;
 };
 
 }  // namespace imaging

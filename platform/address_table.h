@@ -24,7 +24,9 @@ std::uint8_t* resolve_address(DWORD address, std::size_t length);
 class AddressRegistration {
  public:
   AddressRegistration(void* data, std::size_t size) : address_(register_address(data, size)) {}
-  ~AddressRegistration() { if (address_) unregister_address(address_); }
+  ~AddressRegistration() {
+    if (address_) unregister_address(address_);
+  }
   AddressRegistration(const AddressRegistration&) = delete;
   AddressRegistration& operator=(const AddressRegistration&) = delete;
   DWORD address() const { return address_; }

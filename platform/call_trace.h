@@ -19,7 +19,7 @@ namespace win::detail {
 // Sets the last error when given, then traces line() when tracing is on.
 void complete(std::optional<DWORD> last_error, const std::function<std::string()>& line);
 
-std::string quote(const char* text);  // "null" for nullptr
+std::string quote(const char* text);   // "null" for nullptr
 std::string hex(std::uint64_t value);  // 0x1f
 std::string handle_text(HANDLE h);     // 0x10, INVALID_HANDLE_VALUE, NULL
 inline const char* bool_text(BOOL b) { return b ? "TRUE" : "FALSE"; }

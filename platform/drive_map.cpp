@@ -127,9 +127,7 @@ ResolvedPath resolve_path(std::string_view path) {
     tail += c;
   }
   switch (p.kind) {
-    case PathKind::Relative:
-      r.host = tail.empty() ? "." : tail;
-      return r;
+    case PathKind::Relative: r.host = tail.empty() ? "." : tail; return r;
     case PathKind::Drive: {
       auto volume = DriveMap::find(p.letter);
       if (!volume) {
@@ -149,12 +147,8 @@ ResolvedPath resolve_path(std::string_view path) {
       }
       return r;
     }
-    case PathKind::Invalid:
-      r.error = p.error;
-      return r;
-    default:
-      r.error = ERROR_PATH_NOT_FOUND;
-      return r;
+    case PathKind::Invalid: r.error = p.error; return r;
+    default: r.error = ERROR_PATH_NOT_FOUND; return r;
   }
 }
 

@@ -74,8 +74,8 @@ std::vector<std::string> system_physical_drives();
 struct ResolvedPath {
   DWORD error = ERROR_SUCCESS;  // non-zero: the path names nothing
   std::string host;
-  char letter = 0;              // the drive it went through, 0 for a relative path
-  bool read_only = false;       // the drive is read-only
+  char letter = 0;         // the drive it went through, 0 for a relative path
+  bool read_only = false;  // the drive is read-only
 };
 
 // "C:\dir\f.txt" through C's folder; "dir\f.txt" relative to the process's

@@ -49,7 +49,8 @@ BOOL GetVersionExA(OSVERSIONINFOA* info) {
   detail::complete(error ? std::optional<DWORD>(error) : std::nullopt, [&] {
     std::ostringstream s;
     s << "GetVersionExA(" << size << ") = " << detail::bool_text(ok);
-    if (ok) s << " platform=" << info->dwPlatformId << " version=" << info->dwMajorVersion << '.' << info->dwMinorVersion;
+    if (ok)
+      s << " platform=" << info->dwPlatformId << " version=" << info->dwMajorVersion << '.' << info->dwMinorVersion;
     return s.str();
   });
   return ok;

@@ -246,7 +246,8 @@ DWORD open_host_file(const ResolvedPath& path, DWORD access, DWORD disposition, 
   if (existed && S_ISDIR(st.st_mode)) return ERROR_ACCESS_DENIED;
   auto missing = [&]() -> DWORD {
     if (stat_error != ENOENT) return error_from_errno(stat_error, ERROR_PATH_NOT_FOUND);
-    std::string parent = path.host.substr(0, path.host.find_last_of('/') == std::string::npos ? 0 : path.host.find_last_of('/'));
+    std::string parent =
+        path.host.substr(0, path.host.find_last_of('/') == std::string::npos ? 0 : path.host.find_last_of('/'));
     struct stat pst {};
     if (parent.empty()) return ERROR_FILE_NOT_FOUND;
     return sys.stat(parent.c_str(), &pst) == 0 && S_ISDIR(pst.st_mode) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
@@ -276,8 +277,7 @@ DWORD open_host_file(const ResolvedPath& path, DWORD access, DWORD disposition, 
       if (!existed) return missing();
       flags = O_TRUNC;
       break;
-    default:
-      return ERROR_INVALID_PARAMETER;
+    default: return ERROR_INVALID_PARAMETER;
   }
   if (changes && path.read_only) return ERROR_WRITE_PROTECT;
   if ((flags & O_CREAT) && !existed && stat_error != ENOENT) return missing();

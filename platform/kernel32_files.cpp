@@ -84,8 +84,7 @@ DWORD open_object(const char* name, DWORD access, DWORD disposition, std::shared
       return open_device([&](std::unique_ptr<HostFile>& f) { return open_volume(path.letter, access, f); });
     case PathKind::PhysicalDrive:
       return open_device([&](std::unique_ptr<HostFile>& f) { return open_physical_drive(path.number, access, f); });
-    case PathKind::OtherDevice:
-      return ERROR_FILE_NOT_FOUND;
+    case PathKind::OtherDevice: return ERROR_FILE_NOT_FOUND;
     default: {
       auto f = std::make_shared<FileObject>();
       f->name = name;
@@ -136,8 +135,8 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, 
   }
   detail::complete(error, [&] {
     return "CreateFileA(" + detail::quote(lpFileName) + ", " + detail::access_text(dwDesiredAccess) + ", " +
-           std::to_string(dwShareMode) + ", " + detail::disposition_text(dwCreationDisposition) + ") = " +
-           detail::handle_text(h);
+           std::to_string(dwShareMode) + ", " + detail::disposition_text(dwCreationDisposition) +
+           ") = " + detail::handle_text(h);
   });
   return h;
 }
@@ -146,10 +145,10 @@ DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LONG* lpDistanceToMoveH
   auto object = lookup_handle(hFile);
   DWORD error = ERROR_SUCCESS;
   DWORD result = INVALID_SET_FILE_POINTER;
-  const std::int64_t distance =
-      lpDistanceToMoveHigh
-          ? static_cast<std::int64_t>(join(static_cast<DWORD>(lDistanceToMove), static_cast<DWORD>(*lpDistanceToMoveHigh)))
-          : std::int64_t{lDistanceToMove};
+  const std::int64_t distance = lpDistanceToMoveHigh
+                                    ? static_cast<std::int64_t>(join(static_cast<DWORD>(lDistanceToMove),
+                                                                     static_cast<DWORD>(*lpDistanceToMoveHigh)))
+                                    : std::int64_t{lDistanceToMove};
   if (FileObject* f = file_of(object, error)) {
     std::lock_guard lock(f->mutex);
     std::int64_t from = 0;
@@ -169,7 +168,7 @@ DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LONG* lpDistanceToMoveH
       if (lpDistanceToMoveHigh) *lpDistanceToMoveHigh = static_cast<LONG>(f->pointer >> 32);
     }
   }
-  std::optional<DWORD> last = error ? std::optional<DWORD>(error)
+  std::optional<DWORD> last = error                                ? std::optional<DWORD>(error)
                               : result == INVALID_SET_FILE_POINTER ? std::optional<DWORD>(ERROR_SUCCESS)
                                                                    : std::nullopt;
   detail::complete(last, [&] {
@@ -197,8 +196,8 @@ BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, DWORD* 
   const BOOL ok = error ? FALSE : TRUE;
   record(PlatformRequest::Kind::Read, hFile, object, ok, error, position, nNumberOfBytesToRead, done);
   detail::complete(failure(ok, error), [&] {
-    return "ReadFile(" + detail::handle_text(hFile) + ", " + std::to_string(nNumberOfBytesToRead) + ") = " +
-           detail::bool_text(ok) + " at=" + std::to_string(position) + " read=" + std::to_string(done);
+    return "ReadFile(" + detail::handle_text(hFile) + ", " + std::to_string(nNumberOfBytesToRead) +
+           ") = " + detail::bool_text(ok) + " at=" + std::to_string(position) + " read=" + std::to_string(done);
   });
   return ok;
 }
@@ -227,14 +226,15 @@ BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, DWOR
     r.position = position;
     r.length = nNumberOfBytesToWrite;
     r.transferred = done;
-    if (lpBuffer) r.data.assign(static_cast<const BYTE*>(lpBuffer), static_cast<const BYTE*>(lpBuffer) + nNumberOfBytesToWrite);
+    if (lpBuffer)
+      r.data.assign(static_cast<const BYTE*>(lpBuffer), static_cast<const BYTE*>(lpBuffer) + nNumberOfBytesToWrite);
     r.result = ok;
     r.error = ok ? 0 : error;
     RequestLog::record(std::move(r));
   }
   detail::complete(failure(ok, error), [&] {
-    return "WriteFile(" + detail::handle_text(hFile) + ", " + std::to_string(nNumberOfBytesToWrite) + ") = " +
-           detail::bool_text(ok) + " at=" + std::to_string(position) + " written=" + std::to_string(done);
+    return "WriteFile(" + detail::handle_text(hFile) + ", " + std::to_string(nNumberOfBytesToWrite) +
+           ") = " + detail::bool_text(ok) + " at=" + std::to_string(position) + " written=" + std::to_string(done);
   });
   return ok;
 }
@@ -328,7 +328,8 @@ BOOL DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer, D
     r.target = object ? target_of(object) : std::string();
     r.code = dwIoControlCode;
     r.input = input;
-    if (lpOutBuffer) r.output.assign(static_cast<const BYTE*>(lpOutBuffer), static_cast<const BYTE*>(lpOutBuffer) + returned);
+    if (lpOutBuffer)
+      r.output.assign(static_cast<const BYTE*>(lpOutBuffer), static_cast<const BYTE*>(lpOutBuffer) + returned);
     r.packet = packet;
     r.length = nOutBufferSize;
     r.transferred = returned;
@@ -339,8 +340,8 @@ BOOL DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer, D
   detail::complete(failure(ok, error), [&] {
     std::string line = "DeviceIoControl(" + detail::handle_text(hDevice) + ", " + detail::hex(dwIoControlCode) +
                        ", in=" + record_text(lpInBuffer ? input.data() : nullptr, nInBufferSize) + ", " +
-                       std::to_string(nInBufferSize) + ", " + std::to_string(nOutBufferSize) + ") = " +
-                       detail::bool_text(ok);
+                       std::to_string(nInBufferSize) + ", " + std::to_string(nOutBufferSize) +
+                       ") = " + detail::bool_text(ok);
     if (ok && lpOutBuffer) line += " out=" + record_text(lpOutBuffer, returned);
     if (!packet.empty()) line += " diskio=" + record_text(packet.data(), static_cast<DWORD>(packet.size()));
     return line;

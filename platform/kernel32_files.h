@@ -55,8 +55,8 @@ BOOL FlushFileBuffers(HANDLE hFile);
 BOOL CloseHandle(HANDLE hObject);
 // Volume and disk handles answer IOCTL_DISK_GET_DRIVE_GEOMETRY; \\.\VWIN32
 // handles the service's codes (vwin32.h). Other codes: ERROR_INVALID_FUNCTION.
-BOOL DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer, DWORD nInBufferSize,
-                     LPVOID lpOutBuffer, DWORD nOutBufferSize, DWORD* lpBytesReturned, LPVOID lpOverlapped);
+BOOL DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer, DWORD nInBufferSize, LPVOID lpOutBuffer,
+                     DWORD nOutBufferSize, DWORD* lpBytesReturned, LPVOID lpOverlapped);
 
 // Handles currently open (for tests that check every handle was closed).
 std::size_t open_handle_count();

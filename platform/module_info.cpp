@@ -65,8 +65,10 @@ int collect(dl_phdr_info* info, std::size_t, void* data) {
   m.end = high;
   m.executable = modules.empty();  // the loader lists the executable first
   m.path = m.executable ? executable_path() : absolute_path(info->dlpi_name);
-  if (!m.path.empty()) modules.push_back(std::move(m));
-  else if (m.executable) modules.push_back(std::move(m));  // keep the first slot for the executable
+  if (!m.path.empty())
+    modules.push_back(std::move(m));
+  else if (m.executable)
+    modules.push_back(std::move(m));  // keep the first slot for the executable
   return 0;
 }
 
@@ -105,9 +107,12 @@ bool name_matches(const Module& m, const std::string& wanted_lower) {
   if (file == wanted) return true;
   if (ends_with(wanted, ".so")) return is_shared_object_of(file, wanted.substr(0, wanted.size() - 3));
   std::string stem;
-  if (ends_with(wanted, ".dll")) stem = wanted.substr(0, wanted.size() - 4);
-  else if (ends_with(wanted, ".exe")) stem = wanted.substr(0, wanted.size() - 4);
-  else return false;
+  if (ends_with(wanted, ".dll"))
+    stem = wanted.substr(0, wanted.size() - 4);
+  else if (ends_with(wanted, ".exe"))
+    stem = wanted.substr(0, wanted.size() - 4);
+  else
+    return false;
   if (stem.empty()) return false;
   if (ends_with(wanted, ".exe") && file == stem) return true;
   return is_shared_object_of(file, "lib" + stem) || is_shared_object_of(file, stem);

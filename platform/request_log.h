@@ -16,16 +16,16 @@ namespace win {
 struct PlatformRequest {
   enum class Kind { Open, Close, Read, Write, Lock, Unlock, Flush, Control };
   Kind kind = Kind::Open;
-  HANDLE handle = nullptr;      // Open: the new handle (INVALID_HANDLE_VALUE on failure)
-  std::string target;           // the name the handle was opened with
-  std::uint64_t position = 0;   // Read/Write: file pointer; Lock/Unlock: offset
-  std::uint64_t length = 0;     // bytes asked, or the range's length
-  DWORD transferred = 0;        // bytes read or written
-  DWORD access = 0;             // Open
-  DWORD code = 0;               // Control
+  HANDLE handle = nullptr;     // Open: the new handle (INVALID_HANDLE_VALUE on failure)
+  std::string target;          // the name the handle was opened with
+  std::uint64_t position = 0;  // Read/Write: file pointer; Lock/Unlock: offset
+  std::uint64_t length = 0;    // bytes asked, or the range's length
+  DWORD transferred = 0;       // bytes read or written
+  DWORD access = 0;            // Open
+  DWORD code = 0;              // Control
   std::vector<BYTE> input, output, packet, data;
   BOOL result = FALSE;
-  DWORD error = 0;              // the last-error value the call left when it failed
+  DWORD error = 0;  // the last-error value the call left when it failed
 };
 
 class RequestLog {

@@ -52,7 +52,7 @@ class SyscallFaults {
   void fail_open(int nth, int error);
   void fail_fsync(int error = EIO);
   void fail_unlink(int error);
-  void refuse_locks(bool refuse = true);         // F_OFD_SETLK fails with EAGAIN
+  void refuse_locks(bool refuse = true);  // F_OFD_SETLK fails with EAGAIN
 
   int reads() const { return reads_; }
   int writes() const { return writes_; }

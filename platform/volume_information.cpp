@@ -27,7 +27,8 @@ DWORD root_letter(LPCSTR root, char& letter) {
 DWORD volume_identity(char letter, VolumeIdentity& id, bool& read_only) {
   if (!DriveMap::find(letter)) return ERROR_PATH_NOT_FOUND;
   std::unique_ptr<HostFile> volume;
-  if (DWORD error = open_volume(letter, GENERIC_READ, volume)) return error == ERROR_ACCESS_DENIED ? error : ERROR_NOT_READY;
+  if (DWORD error = open_volume(letter, GENERIC_READ, volume))
+    return error == ERROR_ACCESS_DENIED ? error : ERROR_NOT_READY;
   read_only = volume->write_protected() || DriveMap::is_read_only(letter);
   return identify_volume(
       [&](std::uint64_t offset, void* buffer, std::size_t length) {
@@ -55,7 +56,8 @@ BOOL GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffer, DWOR
   DWORD error = root_letter(lpRootPathName, letter);
   if (!error) error = volume_identity(letter, id, read_only);
   const std::string fs = fs_name(id.kind);
-  if (!error && (!fits(id.label, lpVolumeNameBuffer, nVolumeNameSize) || !fits(fs, lpFileSystemNameBuffer, nFileSystemNameSize)))
+  if (!error &&
+      (!fits(id.label, lpVolumeNameBuffer, nVolumeNameSize) || !fits(fs, lpFileSystemNameBuffer, nFileSystemNameSize)))
     error = ERROR_BAD_LENGTH;
   if (error) {
     if (lpVolumeNameBuffer && nVolumeNameSize) lpVolumeNameBuffer[0] = 0;
@@ -75,9 +77,12 @@ BOOL GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffer, DWOR
   }
   const BOOL ok = error ? FALSE : TRUE;
   detail::complete(ok ? std::nullopt : std::optional<DWORD>(error), [&] {
-    std::string line = "GetVolumeInformationA(" + detail::quote(lpRootPathName) + ", " + std::to_string(nVolumeNameSize) +
-                       ", " + std::to_string(nFileSystemNameSize) + ") = " + detail::bool_text(ok);
-    if (ok) line += " label=" + detail::quote(id.label.c_str()) + " serial=" + detail::hex(id.serial) + " fs=" + detail::quote(fs.c_str());
+    std::string line = "GetVolumeInformationA(" + detail::quote(lpRootPathName) + ", " +
+                       std::to_string(nVolumeNameSize) + ", " + std::to_string(nFileSystemNameSize) +
+                       ") = " + detail::bool_text(ok);
+    if (ok)
+      line += " label=" + detail::quote(id.label.c_str()) + " serial=" + detail::hex(id.serial) +
+              " fs=" + detail::quote(fs.c_str());
     return line;
   });
   return ok;

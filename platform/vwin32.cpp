@@ -169,8 +169,8 @@ Vwin32Connection::~Vwin32Connection() {
     if (v.owner == id) v = {};
 }
 
-DWORD vwin32_control(Vwin32Connection& connection, DWORD code, const void* in, DWORD in_size, void* out,
-                     DWORD out_size, DWORD& returned, std::vector<BYTE>* packet) {
+DWORD vwin32_control(Vwin32Connection& connection, DWORD code, const void* in, DWORD in_size, void* out, DWORD out_size,
+                     DWORD& returned, std::vector<BYTE>* packet) {
   returned = 0;
   if (code == DIOC_GETVERSION) return ERROR_SUCCESS;
   if (code != VWIN32_DIOC_DOS_IOCTL && code != VWIN32_DIOC_DOS_INT25 && code != VWIN32_DIOC_DOS_INT26 &&
@@ -181,17 +181,13 @@ DWORD vwin32_control(Vwin32Connection& connection, DWORD code, const void* in, D
   DWORD error = ERROR_SUCCESS;
   WORD status = 0;
   switch (code) {
-    case VWIN32_DIOC_DOS_IOCTL:
-      status = static_cast<WORD>(error = dos_ioctl(r, connection.id));
-      break;
+    case VWIN32_DIOC_DOS_IOCTL: status = static_cast<WORD>(error = dos_ioctl(r, connection.id)); break;
     case VWIN32_DIOC_DOS_INT25:
     case VWIN32_DIOC_DOS_INT26:
       error = absolute_disk(r, connection.id, code == VWIN32_DIOC_DOS_INT26, packet);
       status = absolute_disk_status(error);
       break;
-    default:
-      status = static_cast<WORD>(error = extended_disk(r, connection.id, packet));
-      break;
+    default: status = static_cast<WORD>(error = extended_disk(r, connection.id, packet)); break;
   }
   if (error) {
     r.reg_Flags |= CARRY_FLAG;

@@ -47,7 +47,7 @@ struct Vwin32Connection : KernelObject {
 
 // Serves one DeviceIoControl on a connection; the return value is the
 // call's error (0: processed). packet receives the DISKIO bytes it used.
-DWORD vwin32_control(Vwin32Connection& connection, DWORD code, const void* in, DWORD in_size, void* out,
-                     DWORD out_size, DWORD& returned, std::vector<BYTE>* packet);
+DWORD vwin32_control(Vwin32Connection& connection, DWORD code, const void* in, DWORD in_size, void* out, DWORD out_size,
+                     DWORD& returned, std::vector<BYTE>* packet);
 
 }  // namespace win

@@ -25,11 +25,11 @@ enum class PathKind {
 
 struct WinPath {
   PathKind kind = PathKind::Invalid;
-  char letter = 0;            // upper-case drive letter of Volume and Drive
-  unsigned number = 0;        // PhysicalDrive
-  bool rooted = false;        // Drive: a backslash follows the colon
+  char letter = 0;      // upper-case drive letter of Volume and Drive
+  unsigned number = 0;  // PhysicalDrive
+  bool rooted = false;  // Drive: a backslash follows the colon
   std::vector<std::string> components;
-  DWORD error = 0;            // Invalid: ERROR_INVALID_NAME or ERROR_PATH_NOT_FOUND
+  DWORD error = 0;  // Invalid: ERROR_INVALID_NAME or ERROR_PATH_NOT_FOUND
 };
 
 // '/' is a separator as well as '\'; device names compare without case.

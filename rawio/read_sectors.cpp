@@ -28,7 +28,8 @@ SectorRead ReadDriveSectors(const SectorAccess& access, const String& drive, Lon
                             Long byteCount) {
   const Integer bps = access.bytes_per_sector;
   if (IsNTPlatform()) return ReadDriveSectorsNT(bps, drive, startSector, byteOffset, byteCount);
-  if (access.request == DiskRequest::Absolute) return ReadDriveSectorsInt25(bps, drive, startSector, byteOffset, byteCount);
+  if (access.request == DiskRequest::Absolute)
+    return ReadDriveSectorsInt25(bps, drive, startSector, byteOffset, byteCount);
   return ReadDriveSectorsExt(bps, drive, startSector, byteOffset, byteCount);
 }
 
@@ -40,14 +41,15 @@ SectorRead ReadDriveSectorsNT(Integer bps, const String& drive, Long startSector
   Long position = device_position(startSector, bps);
   win::Bytes buffer(static_cast<std::size_t>(span.bytes), 0);
   win::LONG high = 0;
-  bool positioned = win::SetFilePointer(volume.get(), position, &high, win::FILE_BEGIN) != win::INVALID_SET_FILE_POINTER;
+  bool positioned =
+      win::SetFilePointer(volume.get(), position, &high, win::FILE_BEGIN) != win::INVALID_SET_FILE_POINTER;
   win::DWORD got = 0;
   bool read = win::ReadFile(volume.get(), buffer.data(), static_cast<win::DWORD>(span.bytes), &got, nullptr);
-  return result(std::move(buffer), byteOffset, byteCount, positioned && read && got == static_cast<win::DWORD>(span.bytes));
+  return result(std::move(buffer), byteOffset, byteCount,
+                positioned && read && got == static_cast<win::DWORD>(span.bytes));
 }
 
-SectorRead ReadDriveSectorsInt25(Integer bps, const String& drive, Long startSector, Long byteOffset,
-                                 Long byteCount) {
+SectorRead ReadDriveSectorsInt25(Integer bps, const String& drive, Long startSector, Long byteOffset, Long byteCount) {
   SectorSpan span = cover_bytes(byteOffset, byteCount, bps);
   win::Bytes buffer(static_cast<std::size_t>(span.bytes), 0);
   Long number = drive_number(drive);
@@ -58,8 +60,8 @@ SectorRead ReadDriveSectorsInt25(Integer bps, const String& drive, Long startSec
   regs.reg_ECX = static_cast<win::DWORD>(span.sectors);
   regs.reg_EAX = static_cast<win::DWORD>(number);
   regs.reg_ESI = win::DISKIO_NORMAL_DATA;
-  HandleGuard vwin32(win::CreateFileA("\\\\.\\VWIN32", win::GENERIC_READ, kShareReadWrite, nullptr,
-                                      win::OPEN_EXISTING, 0, nullptr));
+  HandleGuard vwin32(
+      win::CreateFileA("\\\\.\\VWIN32", win::GENERIC_READ, kShareReadWrite, nullptr, win::OPEN_EXISTING, 0, nullptr));
   if (!vwin32.valid()) return {};
   bool ok = send_vwin32_request(vwin32.get(), win::VWIN32_DIOC_DOS_INT25, regs);
   return result(std::move(buffer), byteOffset, byteCount, ok);
@@ -83,8 +85,8 @@ SectorRead ReadDriveSectorsExt(Integer bps, const String& drive, Long startSecto
   regs.reg_ECX = win::DISKIO_LARGE_FORM;
   regs.reg_EAX = win::DOS_EXTENDED_ABSOLUTE_DISK;
   regs.reg_ESI = 0;  // a read
-  HandleGuard vwin32(win::CreateFileA("\\\\.\\VWIN32", win::GENERIC_READ, kShareReadWrite, nullptr,
-                                      win::OPEN_EXISTING, 0, nullptr));
+  HandleGuard vwin32(
+      win::CreateFileA("\\\\.\\VWIN32", win::GENERIC_READ, kShareReadWrite, nullptr, win::OPEN_EXISTING, 0, nullptr));
   if (!vwin32.valid()) return {};
   bool ok = send_vwin32_request(vwin32.get(), win::VWIN32_DIOC_DOS_DRIVEINFO, regs);
   return result(std::move(buffer), byteOffset, byteCount, ok);

@@ -1,8 +1,8 @@
 #include "rawio/sector_span.h"
 
 #include "frame/checked_math.h"
-#include "platform/ansi_code_page.h"
 #include "platform/address_table.h"
+#include "platform/ansi_code_page.h"
 #include "platform/kernel32_files.h"
 
 namespace volumar {

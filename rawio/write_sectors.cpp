@@ -59,7 +59,8 @@ Boolean WriteDriveSectorsNT(Integer bps, const String& drive, Long startSector, 
 
   Long position = device_position(startSector, bps);
   win::LONG high = 0;
-  if (win::SetFilePointer(volume.get(), position, &high, win::FILE_BEGIN) == win::INVALID_SET_FILE_POINTER) return false;
+  if (win::SetFilePointer(volume.get(), position, &high, win::FILE_BEGIN) == win::INVALID_SET_FILE_POINTER)
+    return false;
   const auto offset = static_cast<win::DWORD>(position), length = static_cast<win::DWORD>(span.bytes);
   win::LockFile(volume.get(), offset, 0, length, 0);
   win::DWORD written = 0;
@@ -85,14 +86,14 @@ Boolean WriteDriveSectorsInt26(Integer bps, const String& drive, Long startSecto
   regs.reg_ECX = static_cast<win::DWORD>(span.sectors);
   regs.reg_EDX = static_cast<win::DWORD>(startSector);
   regs.reg_ESI = win::DISKIO_NORMAL_DATA;
-  HandleGuard vwin32(win::CreateFileA("\\\\.\\VWIN32", win::GENERIC_READ, kShareReadWrite, nullptr,
-                                      win::OPEN_EXISTING, 0, nullptr));
+  HandleGuard vwin32(
+      win::CreateFileA("\\\\.\\VWIN32", win::GENERIC_READ, kShareReadWrite, nullptr, win::OPEN_EXISTING, 0, nullptr));
   if (!vwin32.valid()) return false;
   return send_vwin32_request(vwin32.get(), win::VWIN32_DIOC_DOS_INT26, regs);
 }
 
-Boolean WriteDriveSectorsExt(Integer bps, const String& drive, Long startSector, Long byteOffset,
-                             const String& data, Long writeKind) {
+Boolean WriteDriveSectorsExt(Integer bps, const String& drive, Long startSector, Long byteOffset, const String& data,
+                             Long writeKind) {
   SectorSpan span = cover_bytes(byteOffset, static_cast<Long>(data.size()), bps);
   auto buffer = read_span(ReadDriveSectorsExt(bps, drive, startSector, 0, span.bytes));
   if (!buffer) return false;
@@ -114,8 +115,8 @@ Boolean WriteDriveSectorsExt(Integer bps, const String& drive, Long startSector,
   regs.reg_EDX = number;
   regs.reg_ESI = static_cast<win::DWORD>(writeKind);
 
-  HandleGuard vwin32(win::CreateFileA("\\\\.\\VWIN32", win::GENERIC_READ | win::GENERIC_WRITE, kShareReadWrite,
-                                      nullptr, win::OPEN_EXISTING, 0, nullptr));
+  HandleGuard vwin32(win::CreateFileA("\\\\.\\VWIN32", win::GENERIC_READ | win::GENERIC_WRITE, kShareReadWrite, nullptr,
+                                      win::OPEN_EXISTING, 0, nullptr));
   if (!vwin32.valid()) return false;
   bool locked = false;
   for (Byte level = 0; level <= 3 && !locked; ++level) locked = LockLogicalVolume(vwin32.get(), number, level, 0);
@@ -129,6 +130,8 @@ Boolean LockLogicalVolume(win::HANDLE vwin32, Byte drive, Byte level, Integer pe
   return ioctl_volume(vwin32, drive, level, win::IOCTL_LOCK_LOGICAL_VOLUME, permissions);
 }
 
-Boolean UnlockLogicalVolume(win::HANDLE vwin32, Byte drive) { return ioctl_volume(vwin32, drive, 0, win::IOCTL_UNLOCK_LOGICAL_VOLUME, 0); }
+Boolean UnlockLogicalVolume(win::HANDLE vwin32, Byte drive) {
+  return ioctl_volume(vwin32, drive, 0, win::IOCTL_UNLOCK_LOGICAL_VOLUME, 0);
+}
 
 }  // namespace volumar

@@ -20,8 +20,8 @@ std::atomic<long> g_locks{0};
 
 const std::vector<const ClassInfo*>& library_classes() {
   static const std::vector<const ClassInfo*> classes{
-      &clsQzVolumarA::class_info_static(),       &clsQzVolmGeneralA::class_info_static(),
-      &clsQzVolmAdvancedA::class_info_static(),  &clsQzVolmCustomFileExtA::class_info_static(),
+      &clsQzVolumarA::class_info_static(),      &clsQzVolmGeneralA::class_info_static(),
+      &clsQzVolmAdvancedA::class_info_static(), &clsQzVolmCustomFileExtA::class_info_static(),
       &clsQzVolmDrwA::class_info_static(),
   };
   return classes;
@@ -29,7 +29,8 @@ const std::vector<const ClassInfo*>& library_classes() {
 
 const ClassInfo* find_class(std::string_view key) {
   for (const ClassInfo* c : library_classes())
-    if (win::names_equal(c->name, key) || win::names_equal(c->progid(), key) || win::names_equal(c->clsid, key)) return c;
+    if (win::names_equal(c->name, key) || win::names_equal(c->progid(), key) || win::names_equal(c->clsid, key))
+      return c;
   return nullptr;
 }
 
@@ -60,8 +61,7 @@ win::HRESULT DllCanUnloadNow() {
 }
 
 void register_class_objects(bool with_companion) {
-  for (const ClassInfo* c : library_classes())
-    win::register_class_object({c->progid(), c->clsid, c->create});
+  for (const ClassInfo* c : library_classes()) win::register_class_object({c->progid(), c->clsid, c->create});
   if (with_companion) register_companion();
 }
 

@@ -69,11 +69,10 @@ bool register_class(const ClassInfo& c, const std::string& file) {
   const std::string progid = c.progid();
   const std::string itf = interface_key(c);
   return set_text(key, "", c.name) && set_text(key + "\\InprocServer32", "", file) &&
-         set_text(key + "\\InprocServer32", "ThreadingModel", "Apartment") &&
-         set_text(key + "\\ProgID", "", progid) && set_text(key + "\\TypeLib", "", kLibid) &&
-         set_text(key + "\\Version", "", version_text()) && set_text(progid, "", c.name) &&
-         set_text(progid + "\\CLSID", "", c.clsid) && set_text(itf, "", c.interface_name) &&
-         set_text(itf + "\\ProxyStubClsid", "", kOleAutomationProxy) &&
+         set_text(key + "\\InprocServer32", "ThreadingModel", "Apartment") && set_text(key + "\\ProgID", "", progid) &&
+         set_text(key + "\\TypeLib", "", kLibid) && set_text(key + "\\Version", "", version_text()) &&
+         set_text(progid, "", c.name) && set_text(progid + "\\CLSID", "", c.clsid) &&
+         set_text(itf, "", c.interface_name) && set_text(itf + "\\ProxyStubClsid", "", kOleAutomationProxy) &&
          set_text(itf + "\\ProxyStubClsid32", "", kOleAutomationProxy) && set_text(itf + "\\TypeLib", "", kLibid) &&
          set_text(itf + "\\TypeLib", "Version", version_text());
 }

@@ -18,7 +18,8 @@ constexpr const char* kVbaLibid = "000204EF-0000-0000-C000-000000000046";
 constexpr const char* kCollectionClsid = "A4C4671C-499F-101B-BB78-00AA00383CBB";
 constexpr const char* kVbrunLibid = "EA544A21-C82D-11D1-A3E4-00A0C90AEA82";
 
-const char* const kCollectionInterface = R"(  [odl, uuid(A4C46780-499F-101B-BB78-00AA00383CBB), hidden, dual, nonextensible, oleautomation]
+const char* const kCollectionInterface =
+    R"(  [odl, uuid(A4C46780-499F-101B-BB78-00AA00383CBB), hidden, dual, nonextensible, oleautomation]
   interface _Collection : IDispatch {
     [id(0)] HRESULT Item([in] VARIANT* Index, [out, retval] VARIANT* pvarRet);
     [id(1)] HRESULT Add([in] VARIANT* Item, [in, optional] VARIANT* Key, [in, optional] VARIANT* Before,
@@ -131,19 +132,22 @@ TypeLibraryIdl type_library_idl() {
   TypeLibraryIdl idl;
 
   std::ostringstream decl;
-  decl << kBanner << "import \"oaidl.idl\";\nimport \"ocidl.idl\";\n\n" << kCollectionInterface << "\n"
+  decl << kBanner << "import \"oaidl.idl\";\nimport \"ocidl.idl\";\n\n"
+       << kCollectionInterface << "\n"
        << kLoadResConstants;
   idl.runtime_declarations = decl.str();
 
   std::ostringstream vba;
   vba << kBanner << "import \"oaidl.idl\";\n\n[uuid(" << kVbaLibid << "), version(6.0), lcid(9)]\nlibrary VBA {\n"
-      << "  importlib(\"stdole2.tlb\");\n\n" << kCollectionInterface << "\n  [uuid(" << kCollectionClsid
+      << "  importlib(\"stdole2.tlb\");\n\n"
+      << kCollectionInterface << "\n  [uuid(" << kCollectionClsid
       << ")]\n  coclass Collection {\n    [default] interface _Collection;\n  };\n};\n";
   idl.vba_library = vba.str();
 
   std::ostringstream vbrun;
   vbrun << kBanner << "import \"oaidl.idl\";\n\n[uuid(" << kVbrunLibid << "), version(6.0), lcid(9)]\nlibrary VBRUN {\n"
-        << "  importlib(\"stdole2.tlb\");\n\n" << kLoadResConstants << "};\n";
+        << "  importlib(\"stdole2.tlb\");\n\n"
+        << kLoadResConstants << "};\n";
   idl.vbrun_library = vbrun.str();
 
   std::ostringstream lib;

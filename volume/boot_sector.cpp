@@ -104,8 +104,7 @@ void ReadBootSector(const String& root_path) {
   d.RootDirectoryStart = field(g.root_directory_start);
   d.DataAreaStart = field(g.first_data_sector);
   d.FirstDataCluster = 2;
-  if (!boot.fat32_layout())
-    d.RootDirectoryLength = checked_sub<Long>(field(g.root_directory_sectors), 1);
+  if (!boot.fat32_layout()) d.RootDirectoryLength = checked_sub<Long>(field(g.root_directory_sectors), 1);
   d.Geometry = g;
   LoadFatTables(root_path);
 }

@@ -26,8 +26,8 @@ win::Bytes ReadDriveSectorsWhole(const String& drive, Long startSector, Long byt
   SectorRead read = ReadDriveSectors(DriveSectorAccess(), drive, startSector, byteOffset, byteCount);
   if (!read.bytes) raise_error(win::kErrTypeMismatch);
   if (!read.complete)
-    raise_error(win::kErrDeviceIoError, what + " could not be read (sector " + std::to_string(startSector) +
-                                            ", " + std::to_string(byteCount) + " bytes): the volume delivered less");
+    raise_error(win::kErrDeviceIoError, what + " could not be read (sector " + std::to_string(startSector) + ", " +
+                                            std::to_string(byteCount) + " bytes): the volume delivered less");
   return std::move(*read.bytes);
 }
 

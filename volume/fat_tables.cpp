@@ -75,7 +75,8 @@ Long WalkClusterChain(Long first_cluster) {
   const std::uint64_t total = static_cast<std::uint32_t>(d.TotalSectors);
   const std::uint64_t start = static_cast<std::uint64_t>(std::max<Long>(d.RootDirectoryStart, 0));
   std::uint64_t bound = total == 0 ? entries : total > start ? (total - start) / spc : 0;
-  const auto fits_long = static_cast<std::uint64_t>(std::numeric_limits<Long>::max() / 32 / std::max<Long>(per_cluster, 1));
+  const auto fits_long =
+      static_cast<std::uint64_t>(std::numeric_limits<Long>::max() / 32 / std::max<Long>(per_cluster, 1));
   bound = std::min<std::uint64_t>({bound, entries, fits_long});
 
   std::uint64_t c = static_cast<std::uint64_t>(std::max(first_cluster, d.FirstDataCluster));

@@ -44,9 +44,7 @@ struct VolumeGeometry {
 
   static constexpr std::uint64_t kFirstDataCluster = 2;
   std::uint64_t last_cluster() const { return cluster_count + kFirstDataCluster - 1; }
-  bool has_cluster(std::uint64_t cluster) const {
-    return cluster >= kFirstDataCluster && cluster <= last_cluster();
-  }
+  bool has_cluster(std::uint64_t cluster) const { return cluster >= kFirstDataCluster && cluster <= last_cluster(); }
   // First sector of FAT copy n (1 = the first copy).
   std::uint64_t fat_copy_start(std::uint32_t n) const { return reserved_sectors + (n - 1ull) * sectors_per_fat; }
   // First sector of a cluster; clusters are numbered from 2 at the data

@@ -46,10 +46,15 @@ const ClassInfo& clsQzcoErrorHandlerA::class_info_static() {
       "{5B0A3E64-2C47-4D8E-9F13-7A6C2E9B4D10}",
       []() -> const std::vector<MemberInfo>& {
         static const std::vector<MemberInfo> members{
-            method<&clsQzcoErrorHandlerA::ErrorHandlerMessageQz>(
-                "ErrorHandlerMessageQz", 0x60030000,
-                {{"oApp"}, {"oErr"}, {"sMessage"}, {"sSource"}, {"lOptions"}, {"sLogFile"}, {"lHelpContext"},
-                 opt("vExtra")}),
+            method<&clsQzcoErrorHandlerA::ErrorHandlerMessageQz>("ErrorHandlerMessageQz", 0x60030000,
+                                                                 {{"oApp"},
+                                                                  {"oErr"},
+                                                                  {"sMessage"},
+                                                                  {"sSource"},
+                                                                  {"lOptions"},
+                                                                  {"sLogFile"},
+                                                                  {"lHelpContext"},
+                                                                  opt("vExtra")}),
         };
         return members;
       },
@@ -90,8 +95,8 @@ Long clsQzcoErrorHandlerA::ErrorHandlerMessageQz(ObjectRef& oApp, ObjectRef& oEr
 }
 
 void register_companion() {
-  win::register_class_object({kCompanionAboutProgId, clsQzCommon10A::class_info_static().clsid,
-                              clsQzCommon10A::class_info_static().create});
+  win::register_class_object(
+      {kCompanionAboutProgId, clsQzCommon10A::class_info_static().clsid, clsQzCommon10A::class_info_static().create});
   win::register_class_object({kCompanionErrorHandlerProgId, clsQzcoErrorHandlerA::class_info_static().clsid,
                               clsQzcoErrorHandlerA::class_info_static().create});
 }

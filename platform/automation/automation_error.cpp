@@ -37,8 +37,7 @@ std::string error_description(std::int32_t number) {
   }
 }
 
-AutomationError::AutomationError(std::int32_t number, std::string description, std::string source,
-                                 DWORD last_error)
+AutomationError::AutomationError(std::int32_t number, std::string description, std::string source, DWORD last_error)
     : std::runtime_error(description.empty() ? error_description(number) : description),
       number_(number),
       description_(description.empty() ? error_description(number) : std::move(description)),

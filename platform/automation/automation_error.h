@@ -43,8 +43,7 @@ std::string error_description(std::int32_t number);
 
 class AutomationError : public std::runtime_error {
  public:
-  AutomationError(std::int32_t number, std::string description = {}, std::string source = {},
-                  DWORD last_error = 0);
+  AutomationError(std::int32_t number, std::string description = {}, std::string source = {}, DWORD last_error = 0);
 
   std::int32_t number() const { return number_; }
   const std::string& description() const { return description_; }

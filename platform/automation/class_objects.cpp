@@ -24,7 +24,8 @@ ClassFactory find(std::string_view key, bool by_clsid) {
 }
 
 ObjectRef create_with(const ClassFactory& factory, std::string_view name) {
-  if (trace_enabled()) trace("CoCreateInstance(\"" + std::string(name) + "\")" + (factory ? "" : " = REGDB_E_CLASSNOTREG"));
+  if (trace_enabled())
+    trace("CoCreateInstance(\"" + std::string(name) + "\")" + (factory ? "" : " = REGDB_E_CLASSNOTREG"));
   if (!factory) raise_error(kErrCannotCreateObject);
   return factory();
 }

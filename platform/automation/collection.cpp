@@ -29,9 +29,7 @@ std::size_t Collection::position(const Variant& index) const {
   return static_cast<std::size_t>(n - 1);
 }
 
-std::optional<std::u16string> Collection::Key(std::int32_t index) const {
-  return items_[position(Variant(index))].key;
-}
+std::optional<std::u16string> Collection::Key(std::int32_t index) const { return items_[position(Variant(index))].key; }
 
 Variant Collection::Item(const Variant& index) const { return items_[position(index)].item; }
 

@@ -94,8 +94,7 @@ class Statement {
   void bind_one(int i, std::int64_t v) { check(sqlite3_bind_int64(stmt_, i, v)); }
   void bind_one(int i, const std::vector<BYTE>& v) {
     static const BYTE empty = 0;
-    check(sqlite3_bind_blob(stmt_, i, v.empty() ? &empty : v.data(), static_cast<int>(v.size()),
-                            SQLITE_TRANSIENT));
+    check(sqlite3_bind_blob(stmt_, i, v.empty() ? &empty : v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT));
   }
   void check(int rc) {
     if (rc != SQLITE_OK) fail(rc);
@@ -272,9 +271,7 @@ class FileStore final : public Store {
   }
 
  private:
-  static Value row_value(Statement& s) {
-    return Value{s.name(0), static_cast<DWORD>(s.integer(1)), s.blob(2)};
-  }
+  static Value row_value(Statement& s) { return Value{s.name(0), static_cast<DWORD>(s.integer(1)), s.blob(2)}; }
 
   // Declared first so that it is closed last, after every statement.
   struct Connection {
@@ -284,8 +281,7 @@ class FileStore final : public Store {
   sqlite3* db_;
   std::mutex mutex_;
   Statement key_exists_, find_subkey_, add_subkey_, subkey_at_, subkeys_, has_subkeys_, parent_of_, remove_tree_values_,
-      remove_tree_keys_, last_write_, touch_, value_, value_at_, values_, update_value_, insert_value_,
-      remove_value_;
+      remove_tree_keys_, last_write_, touch_, value_, value_at_, values_, update_value_, insert_value_, remove_value_;
 };
 
 const char* const kSchema = R"sql(
@@ -335,16 +331,15 @@ bool prepare_schema(sqlite3* db) {
 
 std::unique_ptr<Store> open_file_store(const std::filesystem::path& path) {
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                           nullptr);
+  int rc =
+      sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     sqlite3_close_v2(db);
     return nullptr;
   }
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
   bool ok = exec_waiting(db, "PRAGMA journal_mode = WAL") == SQLITE_OK &&
-            sqlite3_exec(db, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr) == SQLITE_OK &&
-            prepare_schema(db);
+            sqlite3_exec(db, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr) == SQLITE_OK && prepare_schema(db);
   if (!ok) {
     sqlite3_close_v2(db);
     return nullptr;

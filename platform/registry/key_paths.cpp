@@ -38,8 +38,7 @@ std::optional<KeyId> find_path(Store& store, KeyId from, const std::vector<std::
   return key;
 }
 
-KeyId create_path(Store& store, KeyId from, const std::vector<std::u16string>& names, std::int64_t now,
-                  bool* created) {
+KeyId create_path(Store& store, KeyId from, const std::vector<std::u16string>& names, std::int64_t now, bool* created) {
   KeyId key = from;
   bool made = false;
   for (const auto& name : names) {
@@ -93,8 +92,7 @@ std::vector<BYTE> utf16le_bytes(std::u16string_view text) {
 
 std::u16string utf16le_text(const std::vector<BYTE>& bytes) {
   std::u16string out(bytes.size() / 2, u'\0');
-  for (std::size_t i = 0; i < out.size(); ++i)
-    out[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+  for (std::size_t i = 0; i < out.size(); ++i) out[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
   return out;
 }
 

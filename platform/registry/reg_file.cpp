@@ -281,8 +281,8 @@ class Parser {
     v.data = std::move(*bytes);
     // REGEDIT4 spells string data in the ANSI code page.
     if (!unicode_ && is_string_type(v.type))
-      v.data = utf16le_bytes(ansi_to_utf16(std::string_view(reinterpret_cast<const char*>(v.data.data()),
-                                                            v.data.size())));
+      v.data =
+          utf16le_bytes(ansi_to_utf16(std::string_view(reinterpret_cast<const char*>(v.data.data()), v.data.size())));
     return true;
   }
 
@@ -304,9 +304,7 @@ void apply_ops(Store& store, const std::vector<Op>& ops) {
   KeyId current = 0;
   for (const auto& op : ops) {
     switch (op.kind) {
-      case Op::kKey:
-        current = create_path(store, op.root, op.path, now);
-        break;
+      case Op::kKey: current = create_path(store, op.root, op.path, now); break;
       case Op::kDeleteKey:
         if (auto key = find_path(store, op.root, op.path)) {
           KeyId parent = store.parent_of(*key);

@@ -312,8 +312,7 @@ LONG set_value(HKEY hKey, LPCSTR lpSubKey, LPCSTR lpValueName, DWORD type, const
   });
 }
 
-LONG query_value(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
-                 LPDWORD lpcbData) {
+LONG query_value(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
   if (lpReserved || (lpData && !lpcbData)) return status(ERROR_INVALID_PARAMETER);
   auto name = ansi(lpValueName);
   return with_key(hKey, KEY_QUERY_VALUE, false, [&](Store& store, const OpenKey& key) -> LONG {
@@ -415,10 +414,9 @@ LONG enum_key(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD
   });
 }
 
-LONG enum_value(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName, LPDWORD lpReserved,
-                LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
-  if (!lpValueName || !lpcchValueName || lpReserved || (lpData && !lpcbData))
-    return status(ERROR_INVALID_PARAMETER);
+LONG enum_value(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName, LPDWORD lpReserved, LPDWORD lpType,
+                LPBYTE lpData, LPDWORD lpcbData) {
+  if (!lpValueName || !lpcchValueName || lpReserved || (lpData && !lpcbData)) return status(ERROR_INVALID_PARAMETER);
   return with_key(hKey, KEY_QUERY_VALUE, false, [&](Store& store, const OpenKey& key) -> LONG {
     auto v = store.value_at(key.id, dwIndex);
     if (!v) return status(ERROR_NO_MORE_ITEMS);
@@ -449,14 +447,13 @@ LONG RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
   return rc;
 }
 
-LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
-                     REGSAM samDesired, const void* lpSecurityAttributes, PHKEY phkResult,
-                     LPDWORD lpdwDisposition) {
+LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions, REGSAM samDesired,
+                     const void* lpSecurityAttributes, PHKEY phkResult, LPDWORD lpdwDisposition) {
   LONG rc = create_key_ex(hKey, lpSubKey, dwOptions, samDesired, phkResult, lpdwDisposition);
   if (trace_enabled())
     trace_call("RegCreateKeyExA",
-               {hkey_text(hKey), str_text(lpSubKey), num(Reserved), str_text(lpClass), num(dwOptions),
-                hex(samDesired), ptr_text(lpSecurityAttributes), ptr_text(phkResult), ptr_text(lpdwDisposition)},
+               {hkey_text(hKey), str_text(lpSubKey), num(Reserved), str_text(lpClass), num(dwOptions), hex(samDesired),
+                ptr_text(lpSecurityAttributes), ptr_text(phkResult), ptr_text(lpdwDisposition)},
                rc, {"hkey=" + hkey_text(phkResult ? *phkResult : nullptr), size_out("disposition", lpdwDisposition)});
   return rc;
 }
@@ -513,8 +510,7 @@ LONG RegQueryValueA(HKEY hKey, LPCSTR lpSubKey, LPSTR lpData, PLONG lpcbData) {
   return rc;
 }
 
-LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
-                    DWORD cbData) {
+LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData, DWORD cbData) {
   LONG rc = set_value(hKey, nullptr, lpValueName, dwType, lpData, cbData);
   if (trace_enabled())
     trace_call("RegSetValueExA",
@@ -530,13 +526,11 @@ LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD
   LONG rc = query_value(hKey, lpValueName, lpReserved, lpType, lpData, lpcbData);
   if (trace_enabled()) {
     bool got = rc == status(ERROR_SUCCESS) && lpData && lpcbData;
-    trace_call("RegQueryValueExA",
-               {hkey_text(hKey), str_text(lpValueName), ptr_text(lpReserved), ptr_text(lpType), ptr_text(lpData),
-                room},
-               rc,
-               {lpType ? "type=" + type_text(*lpType) : "",
-                got ? "data=" + data_text(lpType ? *lpType : REG_BINARY, lpData, *lpcbData) : "",
-                size_out("size", lpcbData)});
+    trace_call(
+        "RegQueryValueExA",
+        {hkey_text(hKey), str_text(lpValueName), ptr_text(lpReserved), ptr_text(lpType), ptr_text(lpData), room}, rc,
+        {lpType ? "type=" + type_text(*lpType) : "",
+         got ? "data=" + data_text(lpType ? *lpType : REG_BINARY, lpData, *lpcbData) : "", size_out("size", lpcbData)});
   }
   return rc;
 }
@@ -587,12 +581,11 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
   if (trace_enabled()) {
     bool got = rc == status(ERROR_SUCCESS);
     trace_call("RegEnumValueA",
-               {hkey_text(hKey), num(dwIndex), ptr_text(lpValueName), name_room, ptr_text(lpReserved),
-                ptr_text(lpType), ptr_text(lpData), data_room},
+               {hkey_text(hKey), num(dwIndex), ptr_text(lpValueName), name_room, ptr_text(lpReserved), ptr_text(lpType),
+                ptr_text(lpData), data_room},
                rc,
                {got ? "name=" + str_text(lpValueName) : "", lpType ? "type=" + type_text(*lpType) : "",
-                got && lpData && lpcbData ? "data=" + data_text(lpType ? *lpType : REG_BINARY, lpData, *lpcbData)
-                                          : "",
+                got && lpData && lpcbData ? "data=" + data_text(lpType ? *lpType : REG_BINARY, lpData, *lpcbData) : "",
                 size_out("size", lpcbData)});
   }
   return rc;

@@ -75,13 +75,14 @@ bool ScriptingDrive::IsReady() const {
   std::unique_ptr<HostFile> volume;
   const DWORD error = open_volume(letter_, GENERIC_READ, volume);
   if (trace_enabled())
-    trace("Drive(\"" + std::string(1, letter_) + ":\").IsReady = " + (error ? "False error=" + std::to_string(error) : "True"));
+    trace("Drive(\"" + std::string(1, letter_) +
+          ":\").IsReady = " + (error ? "False error=" + std::to_string(error) : "True"));
   return error == ERROR_SUCCESS;
 }
 
 std::optional<DISPID> ScriptingDrive::GetIDsOfNames(std::u16string_view name) {
-  return find_name(name, {{u"Path", kPath}, {u"DriveLetter", kDriveLetter}, {u"DriveType", kDriveType},
-                          {u"IsReady", kIsReady}});
+  return find_name(
+      name, {{u"Path", kPath}, {u"DriveLetter", kDriveLetter}, {u"DriveType", kDriveType}, {u"IsReady", kIsReady}});
 }
 
 Variant ScriptingDrive::Invoke(DISPID id, DispatchKind kind, std::vector<Variant>& args) {
@@ -99,7 +100,9 @@ ObjectRef FileSystemObject::GetDrive(std::u16string_view drive_name) const {
   const bool mapped = letter && DriveMap::find(letter).has_value();
   if (trace_enabled())
     trace("FileSystemObject.GetDrive(\"" + utf16_to_ansi(drive_name) + "\")" +
-          (mapped ? "" : letter ? " = Device unavailable" : " = Invalid procedure call or argument"));
+          (mapped   ? ""
+           : letter ? " = Device unavailable"
+                    : " = Invalid procedure call or argument"));
   if (!letter) raise_component_error(kErrInvalidProcedureCall);
   if (!mapped) raise_component_error(kErrDeviceUnavailable);
   return std::make_shared<ScriptingDrive>(letter);

@@ -12,7 +12,6 @@
 #include "platform/drive_map.h"
 #include "platform/error_codes.h"
 #include "platform/kernel32_files.h"
-#include "platform/syscalls.h"
 #include "platform/last_error.h"
 #include "platform/scripting/file_system_object.h"
 #include "platform/syscalls.h"
@@ -42,9 +41,7 @@ OpenFiles& open_files() {
   raise_error(number, number == kErrTooManyFiles ? "Too many files" : std::string());
 }
 
-[[noreturn]] void raise_system(DWORD system_error) {
-  raise_runtime(runtime_error_number(system_error), system_error);
-}
+[[noreturn]] void raise_system(DWORD system_error) { raise_runtime(runtime_error_number(system_error), system_error); }
 
 HANDLE handle_of(int file_number) {
   auto& handles = open_files().handles;
@@ -167,8 +164,7 @@ void FileClose() {
 void Kill(std::u16string_view path) {
   const std::string name = utf16_to_ansi(path);
   const DWORD error = path.empty() ? ERROR_INVALID_NAME : delete_file(name);
-  if (trace_enabled())
-    trace("Kill(\"" + name + "\")" + (error ? " error=" + std::to_string(error) : std::string()));
+  if (trace_enabled()) trace("Kill(\"" + name + "\")" + (error ? " error=" + std::to_string(error) : std::string()));
   if (error) raise_system(error);
   SetLastError(ERROR_SUCCESS);
 }

@@ -34,7 +34,8 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
   }
   int answer = sink ? sink(request) : default_button(type);
   if (trace_enabled())
-    trace("MessageBoxA(\"" + request.caption + "\", \"" + request.text + "\", " + std::to_string(type) + ") = " + std::to_string(answer));
+    trace("MessageBoxA(\"" + request.caption + "\", \"" + request.text + "\", " + std::to_string(type) +
+          ") = " + std::to_string(answer));
   return answer;
 }
 

@@ -197,10 +197,10 @@ TEST_F(FileExt, AssociateFileCommandAddsTheVerbUnderTheExtensionsTypeWithTheComm
   String action = u"Print", command = u"C:\\App\\app.exe /p \"%1\"";
   EXPECT_TRUE(ext_.AssociateFileCommand(e, action, command).is_empty());
   const Listing s = stored();
-  EXPECT_EQ(readback::below(s, "Xyz.Document\\shell\\Print"),
-            (Listing{"Xyz.Document\\shell\\Print", "Xyz.Document\\shell\\Print|=Print",
-                     "Xyz.Document\\shell\\Print\\command",
-                     "Xyz.Document\\shell\\Print\\command|=C:\\App\\app.exe /p \"%1\""}));
+  EXPECT_EQ(
+      readback::below(s, "Xyz.Document\\shell\\Print"),
+      (Listing{"Xyz.Document\\shell\\Print", "Xyz.Document\\shell\\Print|=Print", "Xyz.Document\\shell\\Print\\command",
+               "Xyz.Document\\shell\\Print\\command|=C:\\App\\app.exe /p \"%1\""}));
   EXPECT_TRUE(boxes_.empty());
 }
 
@@ -242,8 +242,8 @@ TEST_F(FileExt, AssociateFileCommandWithAnEmptyActionWritesTheShellKeyThenFailsO
   ext_.AssociateFileCommand(e, action, command);
   // "Xyz.Document\shell\" names the shell key; "...\shell\\command" has an empty name in it.
   EXPECT_EQ(texts(), (std::vector<std::string>{kCreating, kSetting}));
-  EXPECT_EQ(readback::below(stored(), "Xyz.Document"), (Listing{"Xyz.Document", "Xyz.Document\\shell",
-                                                                "Xyz.Document\\shell|="}));
+  EXPECT_EQ(readback::below(stored(), "Xyz.Document"),
+            (Listing{"Xyz.Document", "Xyz.Document\\shell", "Xyz.Document\\shell|="}));
 }
 
 TEST_F(FileExt, AssociateFileCommandWithAValueThatHoldsExtraNulsWritesUnderTheNamedType) {

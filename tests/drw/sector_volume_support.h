@@ -4,8 +4,8 @@
 #pragma once
 #include <functional>
 
-#include "frame/runtime_error.h"
 #include <gtest/gtest.h>
+#include "frame/runtime_error.h"
 
 #include <filesystem>
 #include <memory>

@@ -11,6 +11,7 @@
 
 #include "drw/sector_editor.h"
 #include "frame/runtime_error.h"
+#include "imaging/fat_image_builder.h"
 #include "platform/automation/class_objects.h"
 #include "platform/drive_map.h"
 #include "platform/kernel32_files.h"
@@ -18,7 +19,6 @@
 #include "platform/syscalls.h"
 #include "platform/trace.h"
 #include "platform/user32/message_box.h"
-#include "imaging/fat_image_builder.h"
 #include "tests/fixtures/temp_dir.h"
 
 namespace {
@@ -114,7 +114,8 @@ TEST_F(DriveChecks, IsDriveReadyAsksAboutTheFirstCharacterWhenItIsALetter) {
   EXPECT_FALSE(drw_->IsDriveReady(u"a"));
   EXPECT_EQ(asked.back(), "FileSystemObject.GetDrive(\"A:\")");
   asked.clear();
-  for (String text : {u"1", u"7:", u" C", u"@", u"[", u"\u00c4"}) EXPECT_FALSE(drw_->IsDriveReady(text)) << narrow(text);
+  for (String text : {u"1", u"7:", u" C", u"@", u"[", u"\u00c4"})
+    EXPECT_FALSE(drw_->IsDriveReady(text)) << narrow(text);
   EXPECT_TRUE(asked.empty());
   // Through dispatch, the text goes by value.
   Variant text(String(u"c:"));
@@ -136,7 +137,7 @@ TEST_F(DriveChecks, IsDriveReadyPassesErrorsOnAndLeavesTheComponentInFso) {
 
 TEST_F(DriveChecks, AddTrailingSlashTrimsSpacesOnlyAndAddsOneBackslash) {
   const std::pair<String, String> cases[] = {
-      {u"  C:  ", u"C:\\"}, {u"C:\\", u"C:\\"}, {u" C:\\d\\ ", u"C:\\d\\"}, {u"", u"\\"},
+      {u"  C:  ", u"C:\\"}, {u"C:\\", u"C:\\"},   {u" C:\\d\\ ", u"C:\\d\\"}, {u"", u"\\"},
       {u"   ", u"\\"},      {u"\tC:", u"\tC:\\"}, {u"C:/", u"C:/\\"},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(drw_->Add_Trailing_Slash(in), out) << narrow(in);

@@ -27,21 +27,29 @@ const char16_t* const kPatternLines[16] = {
     u"050 |50 51 52 53 54 55 56 57 58 59 5A 5B 5C 5D 5E 5F |PQRSTUVWXYZ[\\]^_\r\n",
     u"060 |60 61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F |`abcdefghijklmno\r\n",
     u"070 |70 71 72 73 74 75 76 77 78 79 7A 7B 7C 7D 7E 7F |pqrstuvwxyz{|}~\u007F\r\n",
-    u"080 |80 81 82 83 84 85 86 87 88 89 8A 8B 8C 8D 8E 8F |\u20AC\u0081\u201A\u0192\u201E\u2026\u2020\u2021\u02C6\u2030"
+    u"080 |80 81 82 83 84 85 86 87 88 89 8A 8B 8C 8D 8E 8F "
+    u"|\u20AC\u0081\u201A\u0192\u201E\u2026\u2020\u2021\u02C6\u2030"
     u"\u0160\u2039\u0152\u008D\u017D\u008F\r\n",
-    u"090 |90 91 92 93 94 95 96 97 98 99 9A 9B 9C 9D 9E 9F |\u0090\u2018\u2019\u201C\u201D\u2022\u2013\u2014\u02DC\u2122"
+    u"090 |90 91 92 93 94 95 96 97 98 99 9A 9B 9C 9D 9E 9F "
+    u"|\u0090\u2018\u2019\u201C\u201D\u2022\u2013\u2014\u02DC\u2122"
     u"\u0161\u203A\u0153\u009D\u017E\u0178\r\n",
-    u"0A0 |A0 A1 A2 A3 A4 A5 A6 A7 A8 A9 AA AB AC AD AE AF |\u00A0\u00A1\u00A2\u00A3\u00A4\u00A5\u00A6\u00A7\u00A8\u00A9"
+    u"0A0 |A0 A1 A2 A3 A4 A5 A6 A7 A8 A9 AA AB AC AD AE AF "
+    u"|\u00A0\u00A1\u00A2\u00A3\u00A4\u00A5\u00A6\u00A7\u00A8\u00A9"
     u"\u00AA\u00AB\u00AC\u00AD\u00AE\u00AF\r\n",
-    u"0B0 |B0 B1 B2 B3 B4 B5 B6 B7 B8 B9 BA BB BC BD BE BF |\u00B0\u00B1\u00B2\u00B3\u00B4\u00B5\u00B6\u00B7\u00B8\u00B9"
+    u"0B0 |B0 B1 B2 B3 B4 B5 B6 B7 B8 B9 BA BB BC BD BE BF "
+    u"|\u00B0\u00B1\u00B2\u00B3\u00B4\u00B5\u00B6\u00B7\u00B8\u00B9"
     u"\u00BA\u00BB\u00BC\u00BD\u00BE\u00BF\r\n",
-    u"0C0 |C0 C1 C2 C3 C4 C5 C6 C7 C8 C9 CA CB CC CD CE CF |\u00C0\u00C1\u00C2\u00C3\u00C4\u00C5\u00C6\u00C7\u00C8\u00C9"
+    u"0C0 |C0 C1 C2 C3 C4 C5 C6 C7 C8 C9 CA CB CC CD CE CF "
+    u"|\u00C0\u00C1\u00C2\u00C3\u00C4\u00C5\u00C6\u00C7\u00C8\u00C9"
     u"\u00CA\u00CB\u00CC\u00CD\u00CE\u00CF\r\n",
-    u"0D0 |D0 D1 D2 D3 D4 D5 D6 D7 D8 D9 DA DB DC DD DE DF |\u00D0\u00D1\u00D2\u00D3\u00D4\u00D5\u00D6\u00D7\u00D8\u00D9"
+    u"0D0 |D0 D1 D2 D3 D4 D5 D6 D7 D8 D9 DA DB DC DD DE DF "
+    u"|\u00D0\u00D1\u00D2\u00D3\u00D4\u00D5\u00D6\u00D7\u00D8\u00D9"
     u"\u00DA\u00DB\u00DC\u00DD\u00DE\u00DF\r\n",
-    u"0E0 |E0 E1 E2 E3 E4 E5 E6 E7 E8 E9 EA EB EC ED EE EF |\u00E0\u00E1\u00E2\u00E3\u00E4\u00E5\u00E6\u00E7\u00E8\u00E9"
+    u"0E0 |E0 E1 E2 E3 E4 E5 E6 E7 E8 E9 EA EB EC ED EE EF "
+    u"|\u00E0\u00E1\u00E2\u00E3\u00E4\u00E5\u00E6\u00E7\u00E8\u00E9"
     u"\u00EA\u00EB\u00EC\u00ED\u00EE\u00EF\r\n",
-    u"0F0 |F0 F1 F2 F3 F4 F5 F6 F7 F8 F9 FA FB FC FD FE FF |\u00F0\u00F1\u00F2\u00F3\u00F4\u00F5\u00F6\u00F7\u00F8\u00F9"
+    u"0F0 |F0 F1 F2 F3 F4 F5 F6 F7 F8 F9 FA FB FC FD FE FF "
+    u"|\u00F0\u00F1\u00F2\u00F3\u00F4\u00F5\u00F6\u00F7\u00F8\u00F9"
     u"\u00FA\u00FB\u00FC\u00FD\u00FE\u00FF\r\n",
 };
 
@@ -127,18 +135,21 @@ TEST_P(HexView, TheCurrentSectorIsKeptInsideTheSection) {
   drw.put_ClusterFoundPP(0);
   drw.ShowSectorInEditControlPP(none, whole);
   EXPECT_EQ(drw.get_ClusterFoundPP(), min);
-  EXPECT_EQ(drw.get_SectorDataFormattedPP(), hex_dump(vol_.sector(static_cast<std::uint64_t>(min)), drw.get_BytesPerSectorPP()));
+  EXPECT_EQ(drw.get_SectorDataFormattedPP(),
+            hex_dump(vol_.sector(static_cast<std::uint64_t>(min)), drw.get_BytesPerSectorPP()));
   EXPECT_EQ(drw.get_LogicalClusterPP(), 2);
   drw.put_ClusterFoundPP(max + 100);
   drw.ShowSectorInEditControlPP(none, whole);
   EXPECT_EQ(drw.get_ClusterFoundPP(), max);
-  EXPECT_EQ(drw.get_SectorDataFormattedPP(), hex_dump(vol_.sector(static_cast<std::uint64_t>(max)), drw.get_BytesPerSectorPP()));
+  EXPECT_EQ(drw.get_SectorDataFormattedPP(),
+            hex_dump(vol_.sector(static_cast<std::uint64_t>(max)), drw.get_BytesPerSectorPP()));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Peers, HexView,
-    ::testing::ValuesIn(editor_cases({VolumeShape{12, 1440, 512, 1}, VolumeShape{16, 16384, 512, 4},
-                                         VolumeShape{32, 40000, 512, 1}})), case_name);
+INSTANTIATE_TEST_SUITE_P(Peers, HexView,
+                         ::testing::ValuesIn(editor_cases({VolumeShape{12, 1440, 512, 1},
+                                                           VolumeShape{16, 16384, 512, 4},
+                                                           VolumeShape{32, 40000, 512, 1}})),
+                         case_name);
 
 class HexViewEdges : public ::testing::Test {
  protected:
@@ -159,10 +170,12 @@ TEST_F(HexViewEdges, ControlStepsThatFailAreSkipped) {
   auto box = ExpandoObject::create(u"TextBox");
   String text;
   int puts = 0;
-  box->define(u"Text", [&] { return Variant(text); }, [&](const Variant& v, win::DispatchKind) {
-    if (puts++ == 0) throw std::runtime_error("control is busy");
-    text = win::to_string(v);
-  });
+  box->define(
+      u"Text", [&] { return Variant(text); },
+      [&](const Variant& v, win::DispatchKind) {
+        if (puts++ == 0) throw std::runtime_error("control is busy");
+        text = win::to_string(v);
+      });
   box->set(u"FontSize", Variant());
   ObjectRef control = box;
   Boolean whole = false;
@@ -225,14 +238,15 @@ struct ClientForm {
   }
   ClientForm() {
     form->set(u"Height", Variant(6000.5)).set(u"Width", Variant(Long{9000}));
-    form->define(u"Font", [this] { return Variant(ObjectRef(font)); },
-                 [this](const Variant& v, win::DispatchKind kind) {
-                   font = kind == win::DISPATCH_PROPERTYPUTREF
-                              ? std::dynamic_pointer_cast<ExpandoObject>(v.object_value())
-                              : font_named(win::to_string(v));
-                 });
-    form->define(u"FontSize", [this] { return Variant(size); },
-                 [this](const Variant& v, win::DispatchKind) { size = win::to_double(v); });
+    form->define(
+        u"Font", [this] { return Variant(ObjectRef(font)); },
+        [this](const Variant& v, win::DispatchKind kind) {
+          font = kind == win::DISPATCH_PROPERTYPUTREF ? std::dynamic_pointer_cast<ExpandoObject>(v.object_value())
+                                                      : font_named(win::to_string(v));
+        });
+    form->define(
+        u"FontSize", [this] { return Variant(size); },
+        [this](const Variant& v, win::DispatchKind) { size = win::to_double(v); });
     form->method(u"TextWidth", [this](std::vector<Variant>& args) {
       const bool dump_font = font && font->get(u"Name") == Variant(u"Courier New") && size == 8;
       return Variant(static_cast<double>(win::to_string(args.at(0)).size()) * (dump_font ? 96 : 70));

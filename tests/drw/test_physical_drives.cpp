@@ -42,8 +42,9 @@ TEST_F(PhysicalDrives, OneBoxPerDiskInOrderAndNoErrorAtTheEnd) {
   win::DriveMap::set_physical_drives({disk("d0.img", 1023 * cylinder).string(), disk("d1.img", 2 * cylinder).string()});
   clsQzVolmDrwA::create()->GetPhysicalDrives();
   ASSERT_EQ(boxes_.size(), 2u);
-  EXPECT_EQ(boxes_[0].text,
-            "Cylinders : 1023\r\nMediaType : 12\r\nTracksPerCylinder : 255\r\nSectorsPerTrack : 63\r\nBytesPerSector : 512");
+  EXPECT_EQ(
+      boxes_[0].text,
+      "Cylinders : 1023\r\nMediaType : 12\r\nTracksPerCylinder : 255\r\nSectorsPerTrack : 63\r\nBytesPerSector : 512");
   EXPECT_EQ(boxes_[0].style, win::MB_OK);
   EXPECT_EQ(boxes_[1].text.substr(0, 14), "Cylinders : 2\r");
 }

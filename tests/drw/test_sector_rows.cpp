@@ -62,8 +62,10 @@ TEST_P(SectorRows, CipheredRowsReadBackAsPlainText) {
   std::vector<std::uint8_t> bytes(cluster_bytes_ * 2, 0x20);
   for (std::size_t i = 0; i < plain.size(); ++i) {
     const char c = plain[i];
-    const int slot = (c >= '0' && c <= '9') ? c - '0' : (c >= 'A' && c <= 'Z') ? 10 + c - 'A'
-                     : (c >= 'a' && c <= 'z') ? 36 + c - 'a' : -1;
+    const int slot = (c >= '0' && c <= '9')   ? c - '0'
+                     : (c >= 'A' && c <= 'Z') ? 10 + c - 'A'
+                     : (c >= 'a' && c <= 'z') ? 36 + c - 'a'
+                                              : -1;
     bytes[i] = slot < 0 ? static_cast<std::uint8_t>(c) : codes[static_cast<std::size_t>(slot)];
   }
   EditorVolume vol;
@@ -81,7 +83,8 @@ TEST_P(SectorRows, CipheredRowsReadBackAsPlainText) {
 INSTANTIATE_TEST_SUITE_P(
     Peers, SectorRows,
     ::testing::ValuesIn(editor_cases({VolumeShape{12, 1440, 512, 1}, VolumeShape{16, 16384, 512, 4},
-                                         VolumeShape{32, 40000, 512, 1}, VolumeShape{12, 4096, 2048, 1}})), case_name);
+                                      VolumeShape{32, 40000, 512, 1}, VolumeShape{12, 4096, 2048, 1}})),
+    case_name);
 
 class SectorRowEdges : public ::testing::Test {
  protected:

@@ -67,9 +67,9 @@ TEST(ChangeCollectionItem, EmptyOrMissingOldCollectionGivesAnEmptyCopy) {
 
   // Through dispatch the caller's variable receives the new collection.
   Variant old_var(ObjectRef(keyed_rows(4))), index_var(Long{2}), text_var(u"new row"), new_var{ObjectRef()};
-  Variant result = win::call_method(drw, u"ChangeCollectionItem",
-                                    {Variant::ref(old_var), Variant::ref(index_var), Variant::ref(text_var),
-                                     Variant::ref(new_var)});
+  Variant result =
+      win::call_method(drw, u"ChangeCollectionItem",
+                       {Variant::ref(old_var), Variant::ref(index_var), Variant::ref(text_var), Variant::ref(new_var)});
   EXPECT_EQ(result.string_value(), u"SUCCESS");
   auto got = std::dynamic_pointer_cast<Collection>(new_var.object_value());
   ASSERT_TRUE(got);
@@ -109,7 +109,8 @@ class SectorWriting : public ::testing::TestWithParam<EditorCase> {
     ASSERT_EQ(after.size(), before_.size());
     const std::size_t from = static_cast<std::size_t>(first) * bps_, to = static_cast<std::size_t>(last + 1) * bps_;
     EXPECT_TRUE(std::equal(after.begin(), after.begin() + static_cast<long>(from), before_.begin()));
-    EXPECT_TRUE(std::equal(after.begin() + static_cast<long>(to), after.end(), before_.begin() + static_cast<long>(to)));
+    EXPECT_TRUE(
+        std::equal(after.begin() + static_cast<long>(to), after.end(), before_.begin() + static_cast<long>(to)));
   }
   std::vector<std::uint8_t> old_sector(Long s) const {
     return {before_.begin() + static_cast<long>(s) * bps_, before_.begin() + static_cast<long>(s + 1) * bps_};
@@ -149,7 +150,8 @@ TEST_P(SectorWriting, MissingAndEmptyRowsAreFilledAndShortRowsShiftTheRest) {
   const Long s = vol_.first_sector();
   const Long rows = static_cast<Long>(bps_ / 16);
   CollectionRef ten = Collection::create();
-  for (int i = 0; i < 10; ++i) ten->Add(Variant(i == 1 ? String() : i == 2 ? String(u"0123456789abcdefXYZW") : String(16, u'A' + i)));
+  for (int i = 0; i < 10; ++i)
+    ten->Add(Variant(i == 1 ? String() : i == 2 ? String(u"0123456789abcdefXYZW") : String(16, u'A' + i)));
   drw.WriteSectorDataWhole(ten);
   EXPECT_EQ(ten->Count(), rows);  // the caller's collection keeps the fill rows
   auto want = std::vector<std::uint8_t>(bps_, 0x3F);
@@ -167,7 +169,8 @@ TEST_P(SectorWriting, MissingAndEmptyRowsAreFilledAndShortRowsShiftTheRest) {
   EXPECT_EQ(got[0], 'A');
   EXPECT_EQ(got[2], 'z');
   EXPECT_EQ(got[bps_ - 15], 'z');
-  EXPECT_EQ(std::vector<std::uint8_t>(got.end() - 14, got.end()), std::vector<std::uint8_t>(want.end() - 14, want.end()));
+  EXPECT_EQ(std::vector<std::uint8_t>(got.end() - 14, got.end()),
+            std::vector<std::uint8_t>(want.end() - 14, want.end()));
   EXPECT_EQ(drw.get_DataPP().size(), bps_ - 14);
   ASSERT_NO_FATAL_FAILURE(expect_rest_unchanged(s, s));
 }
@@ -254,4 +257,5 @@ TEST_P(SectorWriting, AReadOnlyVolumeReportsFalseAndKeepsItsBytes) {
 INSTANTIATE_TEST_SUITE_P(
     Peers, SectorWriting,
     ::testing::ValuesIn(editor_cases({VolumeShape{12, 1440, 512, 1}, VolumeShape{16, 16384, 512, 4},
-                                         VolumeShape{32, 40000, 512, 1}, VolumeShape{16, 16384, 2048, 1}})), case_name);
+                                      VolumeShape{32, 40000, 512, 1}, VolumeShape{16, 16384, 2048, 1}})),
+    case_name);

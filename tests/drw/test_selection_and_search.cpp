@@ -4,8 +4,8 @@
 
 #include "drw/sector_editor.h"
 #include "frame/runtime_error.h"
-#include "platform/user32/message_box.h"
 #include "imaging/fat_image_builder.h"
+#include "platform/user32/message_box.h"
 #include "tests/fixtures/mapped_drive.h"
 #include "tests/fixtures/peer_tools.h"
 #include "tests/fixtures/temp_dir.h"
@@ -131,7 +131,8 @@ class ClusterSearch : public EditorTest {
   }
   Long first_sector(std::uint32_t cluster) const { return static_cast<Long>(layout_.cluster_first_sector(cluster)); }
   std::vector<std::uint8_t> entry(unsigned copy, std::uint32_t cluster) const {
-    return fixtures::file_bytes(image_, layout_.sector_offset(layout_.fat_first_sector(copy)) + layout_.fat_offset(cluster), 2);
+    return fixtures::file_bytes(image_,
+                                layout_.sector_offset(layout_.fat_first_sector(copy)) + layout_.fat_offset(cluster), 2);
   }
   String find(DRWFindClusterConstants action) { return drw_->FindCluster(action); }  // Index is only read
 

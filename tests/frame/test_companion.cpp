@@ -106,8 +106,7 @@ TEST_F(Companion, TheErrorReportShowsNumberDescriptionSourceAndSystemError) {
   RuntimeError error(win::kErrFileNotFound, "File not found", "", 2);
   ErrorHandlerMessageQz_Pro(error, "czVolmCustomFileExt.RegExtension");
   ASSERT_EQ(boxes_.size(), 1u);
-  EXPECT_EQ(boxes_[0].text,
-            "Error 53: File not found\r\nSystem error 2\r\nSource: czVolmCustomFileExt.RegExtension");
+  EXPECT_EQ(boxes_[0].text, "Error 53: File not found\r\nSystem error 2\r\nSource: czVolmCustomFileExt.RegExtension");
   EXPECT_EQ(boxes_[0].caption, "Volumar10");
 }
 

@@ -32,21 +32,23 @@ class Probe : public AutomationObject {
   bool seen_empty = false;
 
   static const ClassInfo& info() {
-    static const ClassInfo i{"Probe", "_Probe", "{00000000-0000-0000-0000-000000000001}",
-                             "{00000000-0000-0000-0000-000000000002}",
-                             []() -> const std::vector<MemberInfo>& {
-                               static const std::vector<MemberInfo> m{
-                                   method<&Probe::Grow>("Grow", 1, {{"text"}, {"count"}}),
-                                   method<&Probe::Defaults>("Defaults", 2,
-                                                            {opt("s"), opt("n"), opt("b"), opt("o"),
-                                                             opt("withDefault", Variant(true))}),
-                                   method<&Probe::Narrow>("Narrow", 3, {{"value"}}),
-                                   method<&Probe::FailAfterChange>("FailAfterChange", 4, {{"text"}}),
-                                   method<&Probe::Required>("Required", 5, {{"value"}}),
-                               };
-                               return m;
-                             },
-                             [] { return ObjectRef(std::make_shared<Probe>()); }};
+    static const ClassInfo i{
+        "Probe",
+        "_Probe",
+        "{00000000-0000-0000-0000-000000000001}",
+        "{00000000-0000-0000-0000-000000000002}",
+        []() -> const std::vector<MemberInfo>& {
+          static const std::vector<MemberInfo> m{
+              method<&Probe::Grow>("Grow", 1, {{"text"}, {"count"}}),
+              method<&Probe::Defaults>("Defaults", 2,
+                                       {opt("s"), opt("n"), opt("b"), opt("o"), opt("withDefault", Variant(true))}),
+              method<&Probe::Narrow>("Narrow", 3, {{"value"}}),
+              method<&Probe::FailAfterChange>("FailAfterChange", 4, {{"text"}}),
+              method<&Probe::Required>("Required", 5, {{"value"}}),
+          };
+          return m;
+        },
+        [] { return ObjectRef(std::make_shared<Probe>()); }};
     return i;
   }
 };

@@ -10,11 +10,11 @@
 #include <thread>
 
 #include "drw/drw_enumerations.h"
+#include "format/byte_order.h"
 #include "frame/application_object.h"
 #include "frame/root_object.h"
 #include "frame/root_object_resources.h"
 #include "platform/automation/automation_error.h"
-#include "format/byte_order.h"
 #include "platform/last_error.h"
 #include "platform/module_info.h"
 #include "server/class_registry.h"
@@ -140,9 +140,12 @@ TEST(RootObject, StringsAndPicturesAreNotFound) {
 
 TEST(RootObject, APictureKindBeyondAnIntegerOverflowsBeforeTheLookup) {
   ObjectRef root = std::make_shared<clsQzVolumarA>();
-  expect_error(win::kErrOverflow, [&] { win::get_property(root, u"GetProResPicture", {Variant(Long{1}), Variant(Long{32768})}); });
-  expect_error(win::kErrResourceNotFound,
-               [&] { win::get_property(root, u"GetProResPicture", {Variant(Long{1}), Variant(Long{-32768})}); });
+  expect_error(win::kErrOverflow, [&] {
+    win::get_property(root, u"GetProResPicture", {Variant(Long{1}), Variant(Long{32768})});
+  });
+  expect_error(win::kErrResourceNotFound, [&] {
+    win::get_property(root, u"GetProResPicture", {Variant(Long{1}), Variant(Long{-32768})});
+  });
 }
 
 TEST(RootObject, ResourceDataHasOnlyTheTypeLibraryAndTheVersionRecord) {
@@ -177,8 +180,8 @@ TEST(RootObject, TheTypeLibraryIsACompiledLibraryHoldingEveryDispatchId) {
   ASSERT_GT(span.size(), 0x54u);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(span.data()), 4), "MSFT");
   EXPECT_EQ(tlb.lcid(), 0u);
-  EXPECT_EQ(tlb.syskind(), 1u);  // 32-bit Windows
-  EXPECT_EQ(tlb.version(), 1u);  // 1.0
+  EXPECT_EQ(tlb.syskind(), 1u);          // 32-bit Windows
+  EXPECT_EQ(tlb.version(), 1u);          // 1.0
   EXPECT_EQ(tlb.typeinfo_count(), 13u);  // five classes, five interfaces, three enumerations
 
   const auto infos = tlb.typeinfos();

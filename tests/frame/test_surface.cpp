@@ -100,10 +100,14 @@ const std::vector<Expected> kDrw = [] {
 }();
 
 const std::vector<Expected> kRoot = {
-    {"GetProStdProperties", G, 0x68030004}, {"GetProResStrings", G, 0x68030003},
-    {"GetProResPicture", G, 0x68030002},    {"GetProResData", G, 0x68030001},
-    {"About", M, 0x60030006},               {"BuddyObjectGlobal", G, 0x68030000},
-    {"BuddyObjectGlobal", R, 0x68030000},   {"GetModuleFileName_Volm", M, 0x60030007},
+    {"GetProStdProperties", G, 0x68030004},
+    {"GetProResStrings", G, 0x68030003},
+    {"GetProResPicture", G, 0x68030002},
+    {"GetProResData", G, 0x68030001},
+    {"About", M, 0x60030006},
+    {"BuddyObjectGlobal", G, 0x68030000},
+    {"BuddyObjectGlobal", R, 0x68030000},
+    {"GetModuleFileName_Volm", M, 0x60030007},
 };
 
 const std::vector<Expected> kFileExt = {

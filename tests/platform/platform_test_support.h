@@ -35,7 +35,7 @@ inline win::VolumeMapping flagged(bool read_only, win::DriveType type = win::Dri
   return s;
 }
 inline win::VolumeMapping folder_only(const std::string& folder, win::DriveType type = win::DriveType::Fixed,
-                                   bool read_only = false) {
+                                      bool read_only = false) {
   win::VolumeMapping s;
   s.folder = folder;
   s.type = type;
@@ -90,7 +90,7 @@ class PlatformTest : public ::testing::Test {
   }
 
   static win::HANDLE open_path(const char* path, win::DWORD access = win::GENERIC_READ | win::GENERIC_WRITE,
-                     win::DWORD disposition = win::OPEN_EXISTING) {
+                               win::DWORD disposition = win::OPEN_EXISTING) {
     return win::CreateFileA(path, access, win::FILE_SHARE_READ | win::FILE_SHARE_WRITE, nullptr, disposition, 0,
                             nullptr);
   }

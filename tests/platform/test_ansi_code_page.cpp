@@ -14,7 +14,8 @@ TEST(AnsiCodePage, EveryByteRoundTripsThroughItsOwnCharacter) {
   }
   EXPECT_EQ(win::ansi_char(0x80), u'\x20ac');
   EXPECT_EQ(win::ansi_char(0x9F), u'\x0178');
-  for (int unassigned : {0x81, 0x8D, 0x8F, 0x90, 0x9D}) EXPECT_EQ(win::ansi_char(static_cast<std::uint8_t>(unassigned)), unassigned);
+  for (int unassigned : {0x81, 0x8D, 0x8F, 0x90, 0x9D})
+    EXPECT_EQ(win::ansi_char(static_cast<std::uint8_t>(unassigned)), unassigned);
   EXPECT_EQ(win::ansi_byte(u'\x4e2d'), '?');
   EXPECT_EQ(win::ansi_byte(u'\x0080'), '?');  // 0x80 is the euro sign's byte, not U+0080's
   std::string bytes;

@@ -81,7 +81,8 @@ TEST(ExpandoObject, MethodsAndComputedPropertiesRunTheClientsCode) {
   EXPECT_EQ(error_number([&] { o->get(u"Twice"); }), kErrNotSupported);
 
   std::vector<DispatchKind> kinds;
-  o->define(u"Size", [] { return Variant(8.25); }, [&](const Variant&, DispatchKind k) { kinds.push_back(k); });
+  o->define(
+      u"Size", [] { return Variant(8.25); }, [&](const Variant&, DispatchKind k) { kinds.push_back(k); });
   o->define(u"ReadOnly", [] { return Variant(true); });
   EXPECT_EQ(get_property(o, u"Size"), Variant(8.25));
   put_property(o, u"Size", Variant(std::int16_t{8}));
@@ -107,8 +108,10 @@ TEST(ExpandoObject, ClientCodeFailuresBecomeRunTimeErrors) {
 TEST(ExpandoObject, ClientCodeMayRedefineMembersWhileItRuns) {
   auto o = ExpandoObject::create();
   o->method(u"Grow", [&](std::vector<Variant>&) {
-    for (int i = 0; i < 100; ++i) o->set(u"P" + std::u16string(1, static_cast<char16_t>(u'A' + i % 26)) +
-                                            std::u16string(1, static_cast<char16_t>(u'a' + i / 26)), Variant(i));
+    for (int i = 0; i < 100; ++i)
+      o->set(u"P" + std::u16string(1, static_cast<char16_t>(u'A' + i % 26)) +
+                 std::u16string(1, static_cast<char16_t>(u'a' + i / 26)),
+             Variant(i));
     o->set(u"Grow", Variant(u"gone"));
     return Variant(u"done");
   });

@@ -66,7 +66,9 @@ TEST_F(FamilyAndMessages, SystemTextsAsTheSystemWritesThem) {
   EXPECT_EQ(std::string(buf, n), "Access is denied.\r\n");
 
   SetLastError(0);
-  EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, 0xDEAD, 0, buf, 256, nullptr), 0u);
+  EXPECT_EQ(
+      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, 0xDEAD, 0, buf, 256, nullptr),
+      0u);
   EXPECT_EQ(GetLastError(), ERROR_MR_MID_NOT_FOUND);
   // "Access is denied.\r\n" is 19 characters: 19 do not fit with the zero, 20 do.
   EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_ACCESS_DENIED, 0, buf, 19, nullptr), 0u);

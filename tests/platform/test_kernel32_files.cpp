@@ -325,8 +325,8 @@ TEST_F(Kernel32Files, GeometryOfAPhysicalDriveImage) {
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   BYTE out[DISK_GEOMETRY_SIZE + 3] = {};
   DWORD returned = 0;
-  ASSERT_TRUE(DeviceIoControl(h, IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, out + 3, DISK_GEOMETRY_SIZE, &returned,
-                              nullptr));
+  ASSERT_TRUE(
+      DeviceIoControl(h, IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, out + 3, DISK_GEOMETRY_SIZE, &returned, nullptr));
   EXPECT_EQ(returned, 24u);
   DISK_GEOMETRY g = decode_disk_geometry(out + 3);
   EXPECT_EQ(g, (DISK_GEOMETRY{3, FixedMedia, 255, 63, 512}));
@@ -369,11 +369,15 @@ TEST_F(Kernel32Files, EveryCallIsTracedAndRecorded) {
 
   ASSERT_EQ(lines.size(), 9u);
   char handle_text[32];
-  std::snprintf(handle_text, sizeof handle_text, "0x%llx", static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(h)));
-  EXPECT_EQ(lines[0], std::string("CreateFileA(\"\\\\\\\\.\\\\C:\", GENERIC_READ|GENERIC_WRITE, 3, OPEN_EXISTING) = ") + handle_text);
+  std::snprintf(handle_text, sizeof handle_text, "0x%llx",
+                static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(h)));
+  EXPECT_EQ(lines[0], std::string("CreateFileA(\"\\\\\\\\.\\\\C:\", GENERIC_READ|GENERIC_WRITE, 3, OPEN_EXISTING) = ") +
+                          handle_text);
   EXPECT_EQ(lines[2], std::string("ReadFile(") + handle_text + ", 512) = TRUE at=1024 read=512");
   EXPECT_EQ(lines[3], std::string("WriteFile(") + handle_text + ", 2) = TRUE at=1536 written=2");
-  EXPECT_EQ(lines[8], "CreateFileA(\"\\\\\\\\.\\\\Z:\", GENERIC_READ|GENERIC_WRITE, 3, OPEN_EXISTING) = INVALID_HANDLE_VALUE error=2");
+  EXPECT_EQ(
+      lines[8],
+      "CreateFileA(\"\\\\\\\\.\\\\Z:\", GENERIC_READ|GENERIC_WRITE, 3, OPEN_EXISTING) = INVALID_HANDLE_VALUE error=2");
 
   auto requests = log.requests();
   ASSERT_EQ(requests.size(), 8u);

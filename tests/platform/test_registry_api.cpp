@@ -50,8 +50,7 @@ class RegistryApi : public ::testing::TestWithParam<bool> {
 
   static HKEY create(HKEY parent, const char* path) {
     HKEY h = nullptr;
-    EXPECT_EQ(RegCreateKeyExA(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &h,
-                              nullptr),
+    EXPECT_EQ(RegCreateKeyExA(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &h, nullptr),
               L(ERROR_SUCCESS))
         << path;
     return h;
@@ -84,9 +83,9 @@ TEST_P(RegistryApi, NamesMatchWithoutCaseAndKeepTheirFirstSpelling) {
   ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "xYZ.DOCUMENT\\shell", 0, KEY_READ, &h), L(ERROR_SUCCESS));
   RegCloseKey(h);
   DWORD disposition = 0;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "XYZ.document", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h,
-                            &disposition),
-            L(ERROR_SUCCESS));
+  ASSERT_EQ(
+      RegCreateKeyExA(HKEY_CLASSES_ROOT, "XYZ.document", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, &disposition),
+      L(ERROR_SUCCESS));
   EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
   EXPECT_EQ(subkey_names(h), std::vector<std::string>{"Shell"});
   RegCloseKey(h);
@@ -122,8 +121,7 @@ TEST_P(RegistryApi, DefaultValueUnsetReadsEmptyThroughOldCallButIsMissingThrough
   EXPECT_EQ(RegQueryValueA(HKEY_CLASSES_ROOT, ".missing", nullptr, &size), L(ERROR_FILE_NOT_FOUND));
 
   // NULL and "" name the same value.
-  ASSERT_EQ(RegSetValueExA(h, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("Xyz.Document"), 12),
-            L(ERROR_SUCCESS));
+  ASSERT_EQ(RegSetValueExA(h, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("Xyz.Document"), 12), L(ERROR_SUCCESS));
   EXPECT_EQ(default_of(h, nullptr), "Xyz.Document");
   EXPECT_EQ(RegDeleteValueA(h, ""), L(ERROR_SUCCESS));
   EXPECT_EQ(RegDeleteValueA(h, nullptr), L(ERROR_FILE_NOT_FOUND));
@@ -147,9 +145,9 @@ TEST_P(RegistryApi, SetValueCreatesEveryKeyOnThePath) {
 TEST_P(RegistryApi, StringSetWithoutItsNulReadsBackWithOne) {
   HKEY h = create(HKEY_CLASSES_ROOT, ".xyz");
   std::string type = "Xyz.Document";
-  ASSERT_EQ(RegSetValueExA(h, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(type.c_str()),
-                           static_cast<DWORD>(type.size())),
-            L(ERROR_SUCCESS));
+  ASSERT_EQ(
+      RegSetValueExA(h, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(type.c_str()), static_cast<DWORD>(type.size())),
+      L(ERROR_SUCCESS));
   // The caller's idiom: ask the size, fill a buffer, drop the terminator.
   DWORD cb = 0, kind = 0;
   ASSERT_EQ(RegQueryValueExA(h, "", nullptr, &kind, nullptr, &cb), L(ERROR_SUCCESS));
@@ -208,8 +206,7 @@ TEST_P(RegistryApi, ValueTypesKeepTheirBytes) {
             L(ERROR_SUCCESS));
   ASSERT_EQ(RegSetValueExA(h, "m", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(multi), sizeof multi),
             L(ERROR_SUCCESS));
-  ASSERT_EQ(RegSetValueExA(h, "a", 0, REG_SZ, reinterpret_cast<const BYTE*>(cp1252), sizeof cp1252),
-            L(ERROR_SUCCESS));
+  ASSERT_EQ(RegSetValueExA(h, "a", 0, REG_SZ, reinterpret_cast<const BYTE*>(cp1252), sizeof cp1252), L(ERROR_SUCCESS));
   ASSERT_EQ(RegSetValueExA(h, "z", 0, REG_BINARY, nullptr, 0), L(ERROR_SUCCESS));
   EXPECT_NE(RegSetValueExA(h, "bad", 0, REG_BINARY, nullptr, 4), L(ERROR_SUCCESS));
 
@@ -244,8 +241,7 @@ TEST_P(RegistryApi, HandleOfADeletedKeyReportsKeyDeleted) {
   for (HKEY dead : {h, child}) {
     EXPECT_EQ(RegSetValueExA(dead, "v", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), L(ERROR_KEY_DELETED));
     EXPECT_EQ(RegQueryValueExA(dead, "v", nullptr, nullptr, nullptr, &cb), L(ERROR_KEY_DELETED));
-    EXPECT_EQ(RegCreateKeyExA(dead, "x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr),
-              L(ERROR_KEY_DELETED));
+    EXPECT_EQ(RegCreateKeyExA(dead, "x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr), L(ERROR_KEY_DELETED));
     EXPECT_EQ(RegEnumKeyExA(dead, 0, name, &len, nullptr, nullptr, nullptr, nullptr), L(ERROR_KEY_DELETED));
     EXPECT_EQ(RegCloseKey(dead), L(ERROR_SUCCESS));
     EXPECT_EQ(RegCloseKey(dead), L(ERROR_INVALID_HANDLE));
@@ -275,14 +271,14 @@ TEST_P(RegistryApi, DeletingKeysAndTrees) {
 
 TEST_P(RegistryApi, EnumerationOrder) {
   // Subkeys by their upper-cased names ('_' sorts after the letters), values as first set.
-  for (const char* name : {"c", "_x", "B", "a"}) RegCloseKey(create(HKEY_LOCAL_MACHINE, (std::string("E\\") + name).c_str()));
+  for (const char* name : {"c", "_x", "B", "a"})
+    RegCloseKey(create(HKEY_LOCAL_MACHINE, (std::string("E\\") + name).c_str()));
   HKEY e = create(HKEY_LOCAL_MACHINE, "E");
   EXPECT_EQ(subkey_names(e), (std::vector<std::string>{"a", "B", "c", "_x"}));
 
   for (const char* name : {"zeta", "alpha", "", "mid"})
     ASSERT_EQ(RegSetValueExA(e, name, 0, REG_SZ, reinterpret_cast<const BYTE*>("v"), 2), L(ERROR_SUCCESS));
-  ASSERT_EQ(RegSetValueExA(e, "ALPHA", 0, REG_SZ, reinterpret_cast<const BYTE*>("longer value"), 13),
-            L(ERROR_SUCCESS));
+  ASSERT_EQ(RegSetValueExA(e, "ALPHA", 0, REG_SZ, reinterpret_cast<const BYTE*>("longer value"), 13), L(ERROR_SUCCESS));
   ASSERT_EQ(RegDeleteValueA(e, "zeta"), L(ERROR_SUCCESS));
   std::vector<std::string> names;
   for (DWORD i = 0;; ++i) {

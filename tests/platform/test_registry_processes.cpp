@@ -50,15 +50,13 @@ LONG write_step(long i, int step) {
   HKEY h = nullptr;
   LONG rc;
   switch (step) {
-    case 0:
-      return RegSetValueA(HKEY_CLASSES_ROOT, ext.c_str(), REG_SZ, type.c_str(), 0);
+    case 0: return RegSetValueA(HKEY_CLASSES_ROOT, ext.c_str(), REG_SZ, type.c_str(), 0);
     case 1: {
-      rc = RegCreateKeyExA(HKEY_CLASSES_ROOT, (type + "\\shell\\open\\command").c_str(), 0, nullptr, 0,
-                           KEY_ALL_ACCESS, nullptr, &h, nullptr);
+      rc = RegCreateKeyExA(HKEY_CLASSES_ROOT, (type + "\\shell\\open\\command").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                           nullptr, &h, nullptr);
       if (rc) return rc;
       auto cmd = command_of(i);
-      rc = RegSetValueExA(h, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(cmd.c_str()),
-                          static_cast<DWORD>(cmd.size()));
+      rc = RegSetValueExA(h, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(cmd.c_str()), static_cast<DWORD>(cmd.size()));
       RegCloseKey(h);
       return rc;
     }
@@ -180,8 +178,7 @@ int wait_exit(pid_t pid) {
 
 // Reads what comes until the deadline (or the end, then false); with
 // `first_only`, returns as soon as something has come.
-bool read_until(int fd, std::string& into, std::chrono::steady_clock::time_point deadline,
-                bool first_only = false) {
+bool read_until(int fd, std::string& into, std::chrono::steady_clock::time_point deadline, bool first_only = false) {
   for (;;) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     pollfd p{fd, POLLIN, 0};

@@ -35,9 +35,9 @@ class RegFile : public ::testing::Test {
     return h;
   }
   static void set(HKEY h, const char* name, DWORD type, const std::string& data) {
-    EXPECT_EQ(RegSetValueExA(h, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
-                             static_cast<DWORD>(data.size())),
-              L(ERROR_SUCCESS))
+    EXPECT_EQ(
+        RegSetValueExA(h, name, 0, type, reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size())),
+        L(ERROR_SUCCESS))
         << name;
   }
   static std::string get(const char* key, const char* name, DWORD* type = nullptr) {
@@ -58,9 +58,7 @@ class RegFile : public ::testing::Test {
     std::ifstream in(file, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   }
-  void write_file(const char* name, const std::string& bytes) {
-    std::ofstream(dir_ / name, std::ios::binary) << bytes;
-  }
+  void write_file(const char* name, const std::string& bytes) { std::ofstream(dir_ / name, std::ios::binary) << bytes; }
 
   std::filesystem::path dir_;
 };
@@ -184,7 +182,9 @@ TEST_F(RegFile, FilesAreUtf16WithBomAndEveryEncodingReadsBack) {
   ASSERT_EQ(registry_import_file(dir_ / "out.reg"), L(ERROR_SUCCESS));
   EXPECT_EQ(get("Enc", ""), std::string("caf\xE9", 5));
 
-  write_file("utf8.reg", "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n[HKEY_CLASSES_ROOT\\U8]\r\n@=\"caf\xC3\xA9\"\r\n");
+  write_file(
+      "utf8.reg",
+      "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n[HKEY_CLASSES_ROOT\\U8]\r\n@=\"caf\xC3\xA9\"\r\n");
   write_file("plain.reg", "Windows Registry Editor Version 5.00\n\n[HKEY_CLASSES_ROOT\\Plain]\n@=\"caf\xC3\xA9\"\n");
   write_file("ansi.reg", "Windows Registry Editor Version 5.00\n[HKEY_CLASSES_ROOT\\Ansi]\n@=\"caf\xE9\"\n");
   // REGEDIT4 spells expandable strings in ANSI bytes.

@@ -30,8 +30,8 @@ std::string slurp(const fs::path& p) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-win::VolumeMapping volume(const fs::path& image, const fs::path& folder = {}, win::DriveType type = win::DriveType::Fixed,
-                       bool read_only = false) {
+win::VolumeMapping volume(const fs::path& image, const fs::path& folder = {},
+                          win::DriveType type = win::DriveType::Fixed, bool read_only = false) {
   win::VolumeMapping mapping;
   mapping.path = image.string();
   mapping.folder = folder.string();
@@ -169,13 +169,13 @@ TEST_F(Scripting, FileNumbersAreTheThreadsOwnAndCheckedAsTheRuntimeChecksThem) {
 
 TEST_F(Scripting, FailuresCarryTheRuntimesNumbersAndTheSystemsCode) {
   std::ofstream(dir_.file("plain")) << "";
-  win::DriveMap::map('N', volume(image_));                       // no folder
-  win::DriveMap::map('M', volume({}, dir_.file("missing")));     // its folder is gone
-  win::DriveMap::map('P', volume({}, dir_.file("plain")));       // a file, not a folder
+  win::DriveMap::map('N', volume(image_));                    // no folder
+  win::DriveMap::map('M', volume({}, dir_.file("missing")));  // its folder is gone
+  win::DriveMap::map('P', volume({}, dir_.file("plain")));    // a file, not a folder
   win::DriveMap::map('W', volume({}, folder_, win::DriveType::Fixed, true));
   fs::create_directory(folder_ / "dir");
   const std::pair<std::u16string, std::int32_t> cases[] = {
-      {u"N:\\f", 71}, {u"M:\\f", 76}, {u"P:\\f", 76}, {u"Q:\\f", 76}, {u"C:\\nodir\\f", 76},
+      {u"N:\\f", 71}, {u"M:\\f", 76},   {u"P:\\f", 76},   {u"Q:\\f", 76}, {u"C:\\nodir\\f", 76},
       {u"W:\\f", 70}, {u"C:\\dir", 75}, {u"C:\\a|b", 52}, {u"", 52},
   };
   for (const auto& [path, number] : cases)

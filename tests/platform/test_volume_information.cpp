@@ -36,11 +36,13 @@ class VolumeInformation : public platform_test::PlatformTest {
     return a;
   }
 
-  std::filesystem::path write_sector(const std::string& name, const std::vector<BYTE>& sector, std::size_t size = 64 * 1024) {
+  std::filesystem::path write_sector(const std::string& name, const std::vector<BYTE>& sector,
+                                     std::size_t size = 64 * 1024) {
     std::filesystem::path p = dir_.file(name);
     std::vector<BYTE> image(size, 0);
     std::memcpy(image.data(), sector.data(), sector.size());
-    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(size));
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(size));
     return p;
   }
 };
@@ -55,7 +57,10 @@ std::vector<BYTE> bpb(DWORD total, DWORD fat_size, DWORD root_entries = 512, DWO
   put_le16(s.data(), 14, 1);
   s[16] = 2;
   put_le16(s.data(), 17, static_cast<WORD>(root_entries));
-  if (total < 65536) put_le16(s.data(), 19, static_cast<WORD>(total)); else put_le32(s.data(), 32, total);
+  if (total < 65536)
+    put_le16(s.data(), 19, static_cast<WORD>(total));
+  else
+    put_le32(s.data(), 32, total);
   s[21] = 0xF8;
   put_le16(s.data(), 22, static_cast<WORD>(fat_size));
   s[38] = 0x29;
@@ -89,7 +94,9 @@ TEST_F(VolumeInformation, TheRootDirectoryLabelWinsAndNoNameIsNoLabel) {
   std::vector<BYTE> boot = fixtures::file_bytes(image, 0, 512);
   std::uint64_t root = (std::uint64_t{le16(boot.data(), 14)} + boot[16] * std::uint64_t{le16(boot.data(), 22)}) * 512;
   ASSERT_EQ(fixtures::file_bytes(image, root + 11, 1)[0] & 0x08, 0x08);  // mkfs put the label entry first
-  std::fstream(image, std::ios::in | std::ios::out | std::ios::binary).seekp(static_cast<std::streamoff>(root)).write("ROOT LABEL ", 11);
+  std::fstream(image, std::ios::in | std::ios::out | std::ios::binary)
+      .seekp(static_cast<std::streamoff>(root))
+      .write("ROOT LABEL ", 11);
   map('C', image);
   EXPECT_EQ(ask("c:\\").label, "ROOT LABEL");
 
@@ -106,7 +113,8 @@ TEST_F(VolumeInformation, ClusterCountDecidesBetweenFat12AndFat16) {
     return identify_volume(
         [&](std::uint64_t offset, void* buffer, std::size_t length) {
           std::memset(buffer, 0, length);
-          if (offset < sector.size()) std::memcpy(buffer, sector.data() + offset, std::min(length, sector.size() - offset));
+          if (offset < sector.size())
+            std::memcpy(buffer, sector.data() + offset, std::min(length, sector.size() - offset));
           return true;
         },
         id);
@@ -125,14 +133,14 @@ TEST_F(VolumeInformation, ClusterCountDecidesBetweenFat12AndFat16) {
     change(s);
     return probe_boot_sector(s.data(), 512).kind;
   };
-  EXPECT_EQ(broken([](auto& s) { s[0] = 0; }), FsKind::Unknown);                      // no jump
-  EXPECT_EQ(broken([](auto& s) { put_le16(s.data(), 11, 0); }), FsKind::Unknown);     // sector size 0
-  EXPECT_EQ(broken([](auto& s) { put_le16(s.data(), 11, 768); }), FsKind::Unknown);   // not a power of two
-  EXPECT_EQ(broken([](auto& s) { s[13] = 3; }), FsKind::Unknown);                     // cluster of 3 sectors
-  EXPECT_EQ(broken([](auto& s) { s[16] = 0; }), FsKind::Unknown);                     // no FAT
-  EXPECT_EQ(broken([](auto& s) { s[21] = 0x12; }), FsKind::Unknown);                  // media byte
-  EXPECT_EQ(broken([](auto& s) { put_le16(s.data(), 17, 0); }), FsKind::Unknown);     // FAT16 without root
-  EXPECT_EQ(broken([](auto& s) { put_le16(s.data(), 19, 40); }), FsKind::Unknown);    // smaller than its FATs
+  EXPECT_EQ(broken([](auto& s) { s[0] = 0; }), FsKind::Unknown);                     // no jump
+  EXPECT_EQ(broken([](auto& s) { put_le16(s.data(), 11, 0); }), FsKind::Unknown);    // sector size 0
+  EXPECT_EQ(broken([](auto& s) { put_le16(s.data(), 11, 768); }), FsKind::Unknown);  // not a power of two
+  EXPECT_EQ(broken([](auto& s) { s[13] = 3; }), FsKind::Unknown);                    // cluster of 3 sectors
+  EXPECT_EQ(broken([](auto& s) { s[16] = 0; }), FsKind::Unknown);                    // no FAT
+  EXPECT_EQ(broken([](auto& s) { s[21] = 0x12; }), FsKind::Unknown);                 // media byte
+  EXPECT_EQ(broken([](auto& s) { put_le16(s.data(), 17, 0); }), FsKind::Unknown);    // FAT16 without root
+  EXPECT_EQ(broken([](auto& s) { put_le16(s.data(), 19, 40); }), FsKind::Unknown);   // smaller than its FATs
 }
 
 TEST_F(VolumeInformation, NtfsUnknownAndUnreadableVolumes) {

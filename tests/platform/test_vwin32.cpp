@@ -130,7 +130,7 @@ TEST_F(Vwin32, AbsoluteReadDeliversWholeSectorsAndClearsTheCarry) {
   out = call(h, VWIN32_DIOC_DOS_INT25, absolute(2, reg.address(), 2, 15));  // passes the end
   EXPECT_TRUE(carry(out));
   EXPECT_EQ(ax(out), 0x0408);
-  EXPECT_EQ(buf[0], 0);  // nothing delivered
+  EXPECT_EQ(buf[0], 0);                                                    // nothing delivered
   out = call(h, VWIN32_DIOC_DOS_INT25, absolute(2, reg.address(), 3, 0));  // more than the buffer holds
   EXPECT_TRUE(carry(out));
   EXPECT_EQ(ax(out), 0x000C);
@@ -222,7 +222,8 @@ TEST_F(Vwin32, AVolumeLockKeepsOtherHandlesOutUntilReleased) {
   ASSERT_FALSE(carry(call(a, VWIN32_DIOC_DOS_IOCTL, lock_request(3, 0))));
 
   for (DWORD level = 0; level <= 3; ++level)  // the library's whole sequence fails for b
-    for (DWORD category : {0x48u, 0x08u}) EXPECT_TRUE(carry(call(b, VWIN32_DIOC_DOS_IOCTL, lock_request(3, level, category))));
+    for (DWORD category : {0x48u, 0x08u})
+      EXPECT_TRUE(carry(call(b, VWIN32_DIOC_DOS_IOCTL, lock_request(3, level, category))));
   ExtendedTransfer t(0, 1, 512);
   std::fill(t.buffer.begin(), t.buffer.end(), 0x11);
   DIOC_REGISTERS out = call(b, VWIN32_DIOC_DOS_DRIVEINFO, extended(3, t.packet_reg.address(), 0x6001));

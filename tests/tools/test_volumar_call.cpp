@@ -28,7 +28,9 @@ const std::vector<std::string> kSelect{"DrivePP=\"C:\"", "DiskSectionPP=4", "Clu
 
 MemberUse use_of(const std::string& cls, const volumar::MemberInfo& m) {
   const std::string name = m.name;
-  auto with = [](std::vector<std::string> prelude, std::string args) { return MemberUse{std::move(prelude), std::move(args)}; };
+  auto with = [](std::vector<std::string> prelude, std::string args) {
+    return MemberUse{std::move(prelude), std::move(args)};
+  };
   if (cls == "clsQzVolumarA") {
     if (m.kind == volumar::MemberKind::PutRef) return with({"$o=GetProStdProperties"}, "=$o");
     static const std::map<std::string, std::string> args{{"GetProResStrings", "(101)"},
@@ -53,7 +55,7 @@ MemberUse use_of(const std::string& cls, const volumar::MemberInfo& m) {
     static const std::map<std::string, std::string> values{
         {"DrivePP", "\"C:\""}, {"DiskSectionPP", "3"}, {"ClusterFoundPP", "41"}, {"BytesPerSectorPP", "1024"}};
     auto v = values.find(name);
-    std::string value = v != values.end() ? v->second
+    std::string value = v != values.end()                              ? v->second
                         : m.params[0].type.vt == win::VarType::String  ? "\"text\""
                         : m.params[0].type.vt == win::VarType::Boolean ? "True"
                                                                        : "7";
@@ -61,8 +63,9 @@ MemberUse use_of(const std::string& cls, const volumar::MemberInfo& m) {
   }
   static const std::map<std::string, MemberUse> uses{
       {"ReadSectorData", {kSelect, "(16)"}},
-      {"ChangeCollectionItem", {{"DrivePP=\"C:\"", "ClusterFoundPP=40", "$rows=ReadSectorDataWhole", "$new=Nothing"},
-                                "($rows,3,\"ABCDEFGHIJKLMNOPQRST\",$new)"}},
+      {"ChangeCollectionItem",
+       {{"DrivePP=\"C:\"", "ClusterFoundPP=40", "$rows=ReadSectorDataWhole", "$new=Nothing"},
+        "($rows,3,\"ABCDEFGHIJKLMNOPQRST\",$new)"}},
       {"WriteSectorData", {{"DrivePP=\"C:\"", "ClusterFoundPP=40", "DataPP=\"written\""}, ""}},
       {"WriteSectorData16BLength", {{"DrivePP=\"C:\"", "ClusterFoundPP=40", "DataPP=\"sixteen chars and more\""}, ""}},
       {"WriteSectorDataWhole", {{"DrivePP=\"C:\"", "ClusterFoundPP=40", "$rows=GetBRNItems"}, "($rows)"}},
@@ -92,8 +95,10 @@ class VolumarCall : public ::testing::Test {
   fixtures::ToolRun call(const std::string& cls, const std::vector<std::string>& steps, const std::string& tag) {
     const auto image = dir.file(tag + ".img");
     std::filesystem::copy_file(original, image, std::filesystem::copy_options::overwrite_existing);
-    std::vector<std::string> args{"-d", "C=" + image.string() + ",folder=" + dir.path().string(), "--disk", image.string(),
-                                  "--registry", dir.file(tag + ".reg.db").string(), "call", cls};
+    std::vector<std::string> args{"-d",         "C=" + image.string() + ",folder=" + dir.path().string(),
+                                  "--disk",     image.string(),
+                                  "--registry", dir.file(tag + ".reg.db").string(),
+                                  "call",       cls};
     args.insert(args.end(), steps.begin(), steps.end());
     auto run = volumar(args);
     last_image = image;
@@ -153,9 +158,10 @@ TEST_F(VolumarCall, ListPrintsTheMemberTableInFunctionTableOrder) {
     ASSERT_EQ(out.size(), info->members().size()) << info->name;
     for (std::size_t i = 0; i < out.size(); ++i) {
       const auto& m = info->members()[i];
-      const std::string kind = m.kind == volumar::MemberKind::Get ? "get"
-                               : m.kind == volumar::MemberKind::Put ? "put"
-                               : m.kind == volumar::MemberKind::PutRef ? "putref" : "method";
+      const std::string kind = m.kind == volumar::MemberKind::Get      ? "get"
+                               : m.kind == volumar::MemberKind::Put    ? "put"
+                               : m.kind == volumar::MemberKind::PutRef ? "putref"
+                                                                       : "method";
       EXPECT_EQ(out[i].rfind(std::string(m.name) + " " + kind + " " + hex_id(m.id).substr(1) + " (", 0), 0u) << out[i];
     }
   }
@@ -170,12 +176,12 @@ TEST_F(VolumarCall, ListPrintsTheMemberTableInFunctionTableOrder) {
 }
 
 TEST_F(VolumarCall, ValuesPrintAsTheirTypesAndByReferenceVariablesAfterTheCall) {
-  const auto run = call("clsQzVolmDrwA",
-                        {"DrivePP=\"C:\"", "HalfClusterPP", "EnablePP=True", "EnablePP", "FSO", "CaptionPP",
-                         "ClusterFoundPP=0xFFFFFFFF", "ClusterFoundPP", "#0x68030007=-5", "ClusterFoundPP",
-                         "DataPP=\"\\x00\\x01A\\r\\n\\\"\\\\\xC3\xA9\\x81\"", "DataPP", "$s=\"keep\"",
-                         "GetCrypEncString($s)", "GetBRNItems"},
-                        "values");
+  const auto run = call(
+      "clsQzVolmDrwA",
+      {"DrivePP=\"C:\"", "HalfClusterPP", "EnablePP=True", "EnablePP", "FSO", "CaptionPP", "ClusterFoundPP=0xFFFFFFFF",
+       "ClusterFoundPP", "#0x68030007=-5", "ClusterFoundPP", "DataPP=\"\\x00\\x01A\\r\\n\\\"\\\\\xC3\xA9\\x81\"",
+       "DataPP", "$s=\"keep\"", "GetCrypEncString($s)", "GetBRNItems"},
+      "values");
   VOLUMAR_EXPECT_RUN(run, 0);
   const auto out = lines(run.out);
   const std::vector<std::string> expected_start{
@@ -203,21 +209,22 @@ TEST_F(VolumarCall, ValuesPrintAsTheirTypesAndByReferenceVariablesAfterTheCall) 
 }
 
 TEST_F(VolumarCall, ByReferenceArgumentsComeBackChanged) {
-  const auto run = call("clsQzVolmCustomFileExtA",
-                        {"$id=\"Abc.Doc\"",
-                         "$r=AssociateFileExtension(\"C:\\\\App\\\\app.exe\",\".abc\",$id,\"Abc doc\",\"C:\\\\i.ico\")",
-                         "$id"},
-                        "byref");
+  const auto run =
+      call("clsQzVolmCustomFileExtA",
+           {"$id=\"Abc.Doc\"",
+            "$r=AssociateFileExtension(\"C:\\\\App\\\\app.exe\",\".abc\",$id,\"Abc doc\",\"C:\\\\i.ico\")", "$id"},
+           "byref");
   VOLUMAR_EXPECT_RUN(run, 0);
   EXPECT_EQ(lines(run.out), (std::vector<std::string>{"$id = \"Abc.Doc\"", "AssociateFileExtension = 0",
-                                                       "  $id = \"Abc.Doc\\\\shell\\\\open\\\\command\"",
-                                                       "$id = \"Abc.Doc\\\\shell\\\\open\\\\command\""}))
+                                                      "  $id = \"Abc.Doc\\\\shell\\\\open\\\\command\"",
+                                                      "$id = \"Abc.Doc\\\\shell\\\\open\\\\command\""}))
       << run.out;
   // The rows collection that ChangeCollectionItem hands back through its last argument.
-  const auto rows = call("clsQzVolmDrwA",
-                         {"DrivePP=\"C:\"", "ClusterFoundPP=40", "$rows=ReadSectorDataWhole", "$new=Nothing",
-                          "ChangeCollectionItem($rows,1,\"ABCDEFGHIJKLMNOPQRST\",$new)", "$n=#0x6003002b($rows,1,\"x\",$new)"},
-                         "rows");
+  const auto rows =
+      call("clsQzVolmDrwA",
+           {"DrivePP=\"C:\"", "ClusterFoundPP=40", "$rows=ReadSectorDataWhole", "$new=Nothing",
+            "ChangeCollectionItem($rows,1,\"ABCDEFGHIJKLMNOPQRST\",$new)", "$n=#0x6003002b($rows,1,\"x\",$new)"},
+           "rows");
   VOLUMAR_EXPECT_RUN(rows, 0);
   const auto out = lines(rows.out);
   auto new_at = std::find(out.begin(), out.end(), "  $new = Collection(32)");
@@ -226,8 +233,8 @@ TEST_F(VolumarCall, ByReferenceArgumentsComeBackChanged) {
 }
 
 TEST_F(VolumarCall, RunTimeErrorsEndTheScriptWithExitOne) {
-  const auto run = call("clsQzVolmDrwA", {"DrivePP=\"C:\"", "ClusterFoundPP=40", "ReadSectorData(504)", "ClusterFoundPP"},
-                        "error");
+  const auto run =
+      call("clsQzVolmDrwA", {"DrivePP=\"C:\"", "ClusterFoundPP=40", "ReadSectorData(504)", "ClusterFoundPP"}, "error");
   VOLUMAR_EXPECT_RUN(run, 1);
   EXPECT_EQ(lines(run.out).size(), 2u) << "the steps after the error do not run";
   EXPECT_NE(run.err.find("ReadSectorData: error 9: "), std::string::npos) << run.err;
@@ -248,8 +255,8 @@ TEST_F(VolumarCall, RunTimeErrorsEndTheScriptWithExitOne) {
 }
 
 TEST_F(VolumarCall, MalformedStepsAreUsageErrorsAndRunNothing) {
-  for (const char* step : {"Name(", "Name=", "$=Foo", "Name(\"open)", "Name(1 2)", "Name(abc)", "#xyz", "9Name",
-                           "Name(\"\\x4\")"}) {
+  for (const char* step :
+       {"Name(", "Name=", "$=Foo", "Name(\"open)", "Name(1 2)", "Name(abc)", "#xyz", "9Name", "Name(\"\\x4\")"}) {
     const auto run = call("clsQzVolmDrwA", {"DataPP=\"x\"", step}, "syntax");
     VOLUMAR_EXPECT_RUN(run, 2);
     EXPECT_TRUE(run.out.empty()) << step << ": " << run.out;

@@ -84,7 +84,8 @@ TEST_F(VolumarAssoc, TheThreeMembersWriteTheirKeysAndPersistInTheStore) {
       << xyz;
   const std::string abc = exported("HKEY_CLASSES_ROOT\\Abc.Doc");
   EXPECT_NE(abc.find("@=\"\\\"C:\\\\App\\\\app.exe\\\" \\\"%1\\\"\""), std::string::npos) << abc;
-  EXPECT_NE(abc.find("[HKEY_CLASSES_ROOT\\Abc.Doc\\DefaultIcon]\r\n@=\"C:\\\\App\\\\abc.ico\""), std::string::npos) << abc;
+  EXPECT_NE(abc.find("[HKEY_CLASSES_ROOT\\Abc.Doc\\DefaultIcon]\r\n@=\"C:\\\\App\\\\abc.ico\""), std::string::npos)
+      << abc;
   EXPECT_NE(exported("HKEY_CLASSES_ROOT\\.abc").find("@=\"Abc.Doc\""), std::string::npos);
 }
 

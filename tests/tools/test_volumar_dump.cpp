@@ -44,12 +44,15 @@ std::string unquote(const std::string& quoted) {
     }
     flush();
     const char e = quoted[++i];
-    if (e == 'r') text += u'\r';
-    else if (e == 'n') text += u'\n';
+    if (e == 'r')
+      text += u'\r';
+    else if (e == 'n')
+      text += u'\n';
     else if (e == 'x') {
       text += win::ansi_char(static_cast<std::uint8_t>(std::stoi(quoted.substr(i + 1, 2), nullptr, 16)));
       i += 2;
-    } else text += static_cast<char16_t>(e);
+    } else
+      text += static_cast<char16_t>(e);
   }
   flush();
   return win::utf16_to_utf8(text);
@@ -85,9 +88,9 @@ TEST_F(VolumarDump, OneSectorIsExactlyTheEditorsDumpTextOnBothFamilies) {
 TEST_F(VolumarDump, EqualsSectorDataFormattedPPOfTheEditor) {
   // The data section holds sectors 33 to 2879.
   for (std::int64_t n : {40, 41}) {
-    const auto shown = volumar({"-d", "C=" + image.string(), "call", "clsQzVolmDrwA", "DrivePP=\"C:\"", "DiskSectionPP=4",
-                                "ClusterFoundPP=" + std::to_string(n), "ShowSectorInEditControlPP",
-                                "SectorDataFormattedPP"});
+    const auto shown =
+        volumar({"-d", "C=" + image.string(), "call", "clsQzVolmDrwA", "DrivePP=\"C:\"", "DiskSectionPP=4",
+                 "ClusterFoundPP=" + std::to_string(n), "ShowSectorInEditControlPP", "SectorDataFormattedPP"});
     VOLUMAR_EXPECT_RUN(shown, 0);
     const auto out = lines(shown.out);
     ASSERT_FALSE(out.empty());
@@ -109,7 +112,8 @@ TEST_F(VolumarDump, SeveralSectorsEachUnderASectorLine) {
 }
 
 TEST_F(VolumarDump, SectionsGiveTheFirstSectorAndSectorStaysAbsolute) {
-  const std::vector<std::pair<std::string, std::int64_t>> starts{{"mbr", 0}, {"fat1", 1}, {"fat2", 10}, {"root", 19}, {"data", 33}};
+  const std::vector<std::pair<std::string, std::int64_t>> starts{
+      {"mbr", 0}, {"fat1", 1}, {"fat2", 10}, {"root", 19}, {"data", 33}};
   for (const auto& [section, first] : starts) {
     const auto run = volumar({"dump", image.string(), "--section", section});
     VOLUMAR_EXPECT_RUN(run, 0);
@@ -133,9 +137,12 @@ TEST_F(VolumarDump, TheWholeVolumeAcrossReadRunsMatchesSectorBySector) {
 
 TEST_F(VolumarDump, SectorsOutsideTheVolumeAreUsageErrors) {
   VOLUMAR_EXPECT_RUN(volumar({"dump", image.string(), "--sector", "2879"}), 0);
-  for (const auto& extra :
-       {std::vector<std::string>{"--sector", "2880"}, {"--sector", "2879", "--count", "2"}, {"--count", "2881"},
-        {"--sector", "-1"}, {"--count", "0"}, {"--sector", "99999999999"}}) {
+  for (const auto& extra : {std::vector<std::string>{"--sector", "2880"},
+                            {"--sector", "2879", "--count", "2"},
+                            {"--count", "2881"},
+                            {"--sector", "-1"},
+                            {"--count", "0"},
+                            {"--sector", "99999999999"}}) {
     auto args = std::vector<std::string>{"dump", image.string()};
     args.insert(args.end(), extra.begin(), extra.end());
     const auto run = volumar(args);

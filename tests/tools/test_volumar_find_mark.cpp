@@ -44,7 +44,9 @@ std::uint32_t fat_entry(const std::filesystem::path& image, const Layout& l, uns
 }
 
 std::uint32_t bad_value(int bits) {
-  return ondisk::bad_entry(bits == 12 ? ondisk::FatType::Fat12 : bits == 16 ? ondisk::FatType::Fat16 : ondisk::FatType::Fat32);
+  return ondisk::bad_entry(bits == 12   ? ondisk::FatType::Fat12
+                           : bits == 16 ? ondisk::FatType::Fat16
+                                        : ondisk::FatType::Fat32);
 }
 
 std::string field(const std::string& out, const std::string& name) {
@@ -78,8 +80,8 @@ TEST_F(VolumarFindMark, MarkBadChangesOnlyTheEntryInEveryCopyAndMarkFreeUndoesIt
       EXPECT_EQ(fat_entry(image, l, 0, cluster), 0u) << "a free cluster";
       EXPECT_EQ(sector, l.data_start + (cluster - 2) * l.spc);
 
-      const auto marked = volumar({"--family", family, "mark", image.string(), "bad", "--cluster",
-                                   std::to_string(cluster), "--yes"});
+      const auto marked =
+          volumar({"--family", family, "mark", image.string(), "bad", "--cluster", std::to_string(cluster), "--yes"});
       VOLUMAR_EXPECT_RUN(marked, 0);
       EXPECT_EQ(field(marked.out, "Cluster"), std::to_string(cluster));
       EXPECT_NE(marked.out.find(": 0x0 (free) -> 0x"), std::string::npos) << marked.out;

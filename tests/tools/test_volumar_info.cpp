@@ -50,12 +50,29 @@ class VolumarInfo : public ::testing::Test {
 };
 
 TEST_F(VolumarInfo, PrintsEveryPropertyInTableOrderThenTheSectionsOnBothFamilies) {
-  const std::vector<std::string> expected_order{
-      "DrivePP", "DriveReadyPP", "DriveTypePP", "DriveRestrictedPP", "VolumeLabelPP", "VolumeSerialPP",
-      "VolumeSerialHexPP", "VolumarPP", "BytesPerSectorPP", "SectorsPerClusterPP", "TotalSectorsPP",
-      "HiddenSectorsPP", "ReservedSectorsPP", "NumberOfFatCopiesPP", "FatCopyStartsAtPP", "SectorsPerFATPP",
-      "RootDirectoryStartPP", "RootDirectoryLengthPP", "drwDiskSectionMBR", "drwDiskSectionFATCopy1",
-      "drwDiskSectionFATCopy2", "drwDiskSectionRootDirectory", "drwDiskSectionDataEntry"};
+  const std::vector<std::string> expected_order{"DrivePP",
+                                                "DriveReadyPP",
+                                                "DriveTypePP",
+                                                "DriveRestrictedPP",
+                                                "VolumeLabelPP",
+                                                "VolumeSerialPP",
+                                                "VolumeSerialHexPP",
+                                                "VolumarPP",
+                                                "BytesPerSectorPP",
+                                                "SectorsPerClusterPP",
+                                                "TotalSectorsPP",
+                                                "HiddenSectorsPP",
+                                                "ReservedSectorsPP",
+                                                "NumberOfFatCopiesPP",
+                                                "FatCopyStartsAtPP",
+                                                "SectorsPerFATPP",
+                                                "RootDirectoryStartPP",
+                                                "RootDirectoryLengthPP",
+                                                "drwDiskSectionMBR",
+                                                "drwDiskSectionFATCopy1",
+                                                "drwDiskSectionFATCopy2",
+                                                "drwDiskSectionRootDirectory",
+                                                "drwDiskSectionDataEntry"};
   struct Case {
     const char* name;
     fixtures::MkfsOptions options;
@@ -147,15 +164,16 @@ TEST_F(VolumarInfo, DriveMappingOptions) {
     out << filler.substr(0, 65536);
   }
   const auto plain = volumar({"-d", "C=" + image.string(), "info", "C:"});
-  const auto inner = volumar(
-      {"-d", "C=" + disk.string() + ",offset=1M,length=" + std::to_string(volume.size()), "info", "C:"});
+  const auto inner =
+      volumar({"-d", "C=" + disk.string() + ",offset=1M,length=" + std::to_string(volume.size()), "info", "C:"});
   VOLUMAR_EXPECT_RUN(inner, 0);
   EXPECT_EQ(inner.out, plain.out);
   const auto hex_offset = volumar({"-d", "C=" + disk.string() + ",offset=0x100000", "dump", "C:"});
   VOLUMAR_EXPECT_RUN(hex_offset, 0);
   EXPECT_NE(hex_offset.out.find("55 AA |"), std::string::npos);
 
-  const auto typed = volumar({"-d", "E=" + image.string() + ",type=removable,folder=" + dir.path().string(), "info", "E"});
+  const auto typed =
+      volumar({"-d", "E=" + image.string() + ",type=removable,folder=" + dir.path().string(), "info", "E"});
   VOLUMAR_EXPECT_RUN(typed, 0);
   auto f = fields(typed.out);
   EXPECT_EQ(f["DriveTypePP"], "Removable");
@@ -214,8 +232,8 @@ TEST_F(VolumarInfo, UsageErrorsExitWithTwoAndHelpWithZero) {
     VOLUMAR_EXPECT_RUN(run, 2);
     EXPECT_FALSE(run.err.empty()) << run.command_line();
   }
-  for (const char* command : {"info", "dump", "find", "mark", "write", "fill", "cipher", "call", "drives", "assoc",
-                              "edit", "demo"}) {
+  for (const char* command :
+       {"info", "dump", "find", "mark", "write", "fill", "cipher", "call", "drives", "assoc", "edit", "demo"}) {
     auto run = volumar({command, "--help"});
     VOLUMAR_EXPECT_RUN(run, 0);
     EXPECT_NE(run.out.find("Usage"), std::string::npos) << command;

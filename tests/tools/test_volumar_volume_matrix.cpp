@@ -32,8 +32,7 @@ class VolumeMatrix : public ::testing::Test {
  protected:
   void SetUp() override { VOLUMAR_SKIP_WITHOUT_TOOLS("mkfs.fat", "mcopy", "fsck.fat", "fsstat", "istat"); }
 
-  Volume made_by_mkfs(const std::string& name, const fixtures::MkfsOptions& options,
-                      const char* type_text = nullptr) {
+  Volume made_by_mkfs(const std::string& name, const fixtures::MkfsOptions& options, const char* type_text = nullptr) {
     const auto image = make_image(dir, name, options);
     EXPECT_TRUE(fixtures::mcopy_bytes(image, "DATA.BIN", std::vector<std::uint8_t>(3000, 0x5A)).ok());
     if (type_text) write_bytes(image, 54, std::vector<std::uint8_t>(type_text, type_text + 8));
@@ -64,7 +63,8 @@ std::vector<std::vector<std::uint8_t>> fat_copies(const std::filesystem::path& i
   const std::uint64_t bytes = std::uint64_t{boot.sectors_per_fat()} * boot.sector_size();
   std::vector<std::vector<std::uint8_t>> out;
   for (unsigned n = 0; n < boot.number_of_fats; ++n)
-    out.push_back(read_bytes(image, (boot.reserved_sectors + n * std::uint64_t{boot.sectors_per_fat()}) * boot.sector_size(), bytes));
+    out.push_back(read_bytes(
+        image, (boot.reserved_sectors + n * std::uint64_t{boot.sectors_per_fat()}) * boot.sector_size(), bytes));
   return out;
 }
 
@@ -89,8 +89,9 @@ TEST_F(VolumeMatrix, ClusterNumbersAgreeWithTheSleuthKitAndMarksStayClean) {
     const auto info = volumar({"info", img});
     VOLUMAR_EXPECT_RUN(info, 0);
     EXPECT_EQ(field(info.out, "VolumarPP"), fs.fs_type);
-    EXPECT_EQ(field(info.out, "drwDiskSectionDataEntry").substr(0, field(info.out, "drwDiskSectionDataEntry").find('-')),
-              std::to_string(fs.cluster_area.first));
+    EXPECT_EQ(
+        field(info.out, "drwDiskSectionDataEntry").substr(0, field(info.out, "drwDiskSectionDataEntry").find('-')),
+        std::to_string(fs.cluster_area.first));
     if (fs.root_directory) {
       EXPECT_EQ(field(info.out, "RootDirectoryStartPP"), std::to_string(fs.root_directory->first));
     }
@@ -145,13 +146,15 @@ TEST_F(VolumeMatrix, ClusterNumbersAgreeWithTheSleuthKitAndMarksStayClean) {
       if (boot.fat32_layout() && boot.backup_boot_sector) {
         // The information sector and its copy behind the backup boot sector
         // both count one free cluster less (mcopy may have left them apart).
-        for (const std::uint64_t at : {boot.fsinfo_sector + 0ull, boot.backup_boot_sector + boot.fsinfo_sector + 0ull}) {
+        for (const std::uint64_t at :
+             {boot.fsinfo_sector + 0ull, boot.backup_boot_sector + boot.fsinfo_sector + 0ull}) {
           const auto was = ondisk::decode_fsinfo(std::span(original).subspan(at * 512, 512));
           const auto now = ondisk::decode_fsinfo(read_bytes(v.image, at * 512, 512));
           EXPECT_EQ(now.free_count, was.free_count - 1) << "sector " << at;
         }
       }
-      VOLUMAR_EXPECT_RUN(volumar({"mark", img, "free", "--sector", std::to_string(sector_of(c)), "--yes", "--force"}), 0);
+      VOLUMAR_EXPECT_RUN(volumar({"mark", img, "free", "--sector", std::to_string(sector_of(c)), "--yes", "--force"}),
+                         0);
       EXPECT_TRUE(read_file(v.image) == original) << "marking free again restores the volume";
     }
   }

@@ -19,7 +19,8 @@ class VolumarWrite : public ::testing::Test {
     write_bytes(image, 40 * 512, pattern);
   }
   // Runs a write and checks that exactly `expected` bytes from `offset` changed.
-  void expect_written(const std::vector<std::string>& args, std::uint64_t offset, const std::vector<std::uint8_t>& expected) {
+  void expect_written(const std::vector<std::string>& args, std::uint64_t offset,
+                      const std::vector<std::uint8_t>& expected) {
     const auto before = read_file(image);
     const auto run = volumar(args);
     VOLUMAR_EXPECT_RUN(run, 0);
@@ -66,10 +67,11 @@ TEST_F(VolumarWrite, HexSpellingsAndTextThroughTheAnsiCodePage) {
                    {0x41, 0x42});
   expect_written({"write", image.string(), "--sector", "40", "--offset", "30", "--hex", "7", "--yes"}, 40 * 512 + 30,
                  {0x07});
-  expect_written({"write", image.string(), "--sector", "40", "--offset", "40", "--text", "H\xC3\xA9llo \xE2\x82\xAC.",
-                  "--yes"},
-                 40 * 512 + 40, {'H', 0xE9, 'l', 'l', 'o', ' ', 0x80, '.'});
-  expect_refused({"write", image.string(), "--sector", "40", "--text", "\xE4\xB8\xAD", "--yes"}, 2);  // not in the code page
+  expect_written(
+      {"write", image.string(), "--sector", "40", "--offset", "40", "--text", "H\xC3\xA9llo \xE2\x82\xAC.", "--yes"},
+      40 * 512 + 40, {'H', 0xE9, 'l', 'l', 'o', ' ', 0x80, '.'});
+  expect_refused({"write", image.string(), "--sector", "40", "--text", "\xE4\xB8\xAD", "--yes"},
+                 2);  // not in the code page
   expect_refused({"write", image.string(), "--sector", "40", "--hex", "414", "--yes"}, 2);
   expect_refused({"write", image.string(), "--sector", "40", "--hex", "4G", "--yes"}, 2);
   expect_refused({"write", image.string(), "--sector", "40", "--hex", "", "--yes"}, 2);
@@ -83,7 +85,8 @@ TEST_F(VolumarWrite, WritesOutsideTheVolumeOrWithoutConsentChangeNothing) {
                  2879 * 512 + 510, {0x41, 0x42});
   expect_refused({"write", image.string(), "--sector", "40", "--hex", "41"}, 1);
   expect_refused({"--read-only", "write", image.string(), "--sector", "40", "--hex", "41", "--yes"}, 1);
-  expect_refused({"--read-only", "--family", "9x", "write", image.string(), "--sector", "40", "--hex", "41", "--yes"}, 1);
+  expect_refused({"--read-only", "--family", "9x", "write", image.string(), "--sector", "40", "--hex", "41", "--yes"},
+                 1);
   const auto run = volumar({"--read-only", "write", image.string(), "--sector", "40", "--hex", "41", "--yes"});
   EXPECT_NE(run.err.find("read-only"), std::string::npos) << run.err;
 }
@@ -92,8 +95,8 @@ TEST_F(VolumarWrite, FillPutsQuestionMarksInTheWholeSectorOnly) {
   for (const auto& family : kFamilies) {
     SCOPED_TRACE(family);
     const std::string sector = family == "nt" ? "40" : "41";
-    expect_written({"--family", family, "fill", image.string(), "--sector", sector, "--yes"},
-                   std::stoul(sector) * 512, std::vector<std::uint8_t>(512, 0x3F));
+    expect_written({"--family", family, "fill", image.string(), "--sector", sector, "--yes"}, std::stoul(sector) * 512,
+                   std::vector<std::uint8_t>(512, 0x3F));
   }
   expect_refused({"fill", image.string(), "--sector", "42"}, 1);
   expect_refused({"--read-only", "fill", image.string(), "--sector", "42", "--yes"}, 1);
@@ -106,7 +109,8 @@ TEST_F(VolumarWrite, FillOnLargeSectorsCoversTheWholeSector) {
   options.sectors_per_cluster = 1;
   options.size_kb = 64 * 1024;
   image = make_image(dir, "big.img", options);
-  expect_written({"fill", image.string(), "--sector", "100", "--yes"}, 100 * 4096, std::vector<std::uint8_t>(4096, 0x3F));
+  expect_written({"fill", image.string(), "--sector", "100", "--yes"}, 100 * 4096,
+                 std::vector<std::uint8_t>(4096, 0x3F));
 }
 
 }  // namespace

@@ -26,7 +26,8 @@ inline std::vector<std::uint8_t> read_file(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-inline std::vector<std::uint8_t> read_bytes(const std::filesystem::path& path, std::uint64_t offset, std::size_t count) {
+inline std::vector<std::uint8_t> read_bytes(const std::filesystem::path& path, std::uint64_t offset,
+                                            std::size_t count) {
   std::ifstream in(path, std::ios::binary);
   in.seekg(static_cast<std::streamoff>(offset));
   std::vector<std::uint8_t> out(count);
@@ -35,7 +36,8 @@ inline std::vector<std::uint8_t> read_bytes(const std::filesystem::path& path, s
   return out;
 }
 
-inline void write_bytes(const std::filesystem::path& path, std::uint64_t offset, const std::vector<std::uint8_t>& data) {
+inline void write_bytes(const std::filesystem::path& path, std::uint64_t offset,
+                        const std::vector<std::uint8_t>& data) {
   std::fstream f(path, std::ios::binary | std::ios::in | std::ios::out);
   f.seekp(static_cast<std::streamoff>(offset));
   f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));

@@ -82,12 +82,11 @@ TEST_P(DriveLoading, GeometryAgreesWithThePeers) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Peers, DriveLoading,
-    ::testing::Combine(::testing::Values(Geometry{12, 1440, 512, 1}, Geometry{12, 4096, 2048, 1},
-                                         Geometry{16, 16384, 512, 4}, Geometry{32, 40000, 512, 1},
-                                         Geometry{32, 300000, 4096, 1}),
-                       ::testing::Values(win::Family::NT, win::Family::Win9x)));
+INSTANTIATE_TEST_SUITE_P(Peers, DriveLoading,
+                         ::testing::Combine(::testing::Values(Geometry{12, 1440, 512, 1}, Geometry{12, 4096, 2048, 1},
+                                                              Geometry{16, 16384, 512, 4}, Geometry{32, 40000, 512, 1},
+                                                              Geometry{32, 300000, 4096, 1}),
+                                            ::testing::Values(win::Family::NT, win::Family::Win9x)));
 
 TEST(DriveLoadingEdges, RootDirectoryOfPartSectorsIsRoundedUp) {
   // 224 entries of 32 bytes with 2048-byte sectors: 3.5 sectors, so 4.

@@ -12,11 +12,11 @@
 #include "platform/syscalls.h"
 #include "platform/vwin32.h"
 #include "rawio/read_sectors.h"
-#include "volume/drive_sectors.h"
 #include "rawio/write_sectors.h"
 #include "tests/fixtures/mapped_drive.h"
 #include "tests/fixtures/temp_dir.h"
 #include "volume/drive_info.h"
+#include "volume/drive_sectors.h"
 
 using namespace volumar;
 using fixtures::FamilyScope;
@@ -39,7 +39,9 @@ class SectorIo : public ::testing::Test {
     DriveInfo().FsType = u"FAT16";
   }
   static std::uint8_t expected(std::size_t i) { return static_cast<std::uint8_t>((i * 7 + i / 512) & 0xFF); }
-  std::vector<std::uint8_t> disk(std::uint64_t offset, std::size_t n) { return fixtures::file_bytes(image_, offset, n); }
+  std::vector<std::uint8_t> disk(std::uint64_t offset, std::size_t n) {
+    return fixtures::file_bytes(image_, offset, n);
+  }
 
   fixtures::TempDir dir_;
   std::filesystem::path image_;
@@ -163,8 +165,8 @@ TEST_F(SectorIo, WritesChangeExactlyTheGivenBytesOnBothFamilies) {
     const char16_t* type;
   };
   Long sector = 4;
-  for (auto c : {Case{win::Family::NT, u"FAT16"}, Case{win::Family::Win9x, u"FAT16"},
-                 Case{win::Family::Win9x, u"FAT32"}}) {
+  for (auto c :
+       {Case{win::Family::NT, u"FAT16"}, Case{win::Family::Win9x, u"FAT16"}, Case{win::Family::Win9x, u"FAT32"}}) {
     FamilyScope scope(c.family);
     DriveInfo().FsType = c.type;
     auto before = disk(0, 64 * 512);

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "frame/runtime_error.h"
+#include "imaging/fat_image_builder.h"
 #include "platform/request_log.h"
 #include "platform/syscalls.h"
-#include "imaging/fat_image_builder.h"
 #include "tests/fixtures/mapped_drive.h"
 #include "tests/fixtures/peer_tools.h"
 #include "tests/fixtures/temp_dir.h"
@@ -52,8 +52,9 @@ TEST_P(FatUpdate, MarkBadThenFreeReachesEveryCopyAndChecksClean) {
   EXPECT_EQ(FindFatEntry(free_cluster - 1, kFatBad), free_cluster);
 
   // The peer's layout says where each copy holds the entry.
-  imaging::FatImageBuilder oracle(bits == 12 ? imaging::FatType::fat12
-                                   : bits == 16 ? imaging::FatType::fat16 : imaging::FatType::fat32);
+  imaging::FatImageBuilder oracle(bits == 12   ? imaging::FatType::fat12
+                                  : bits == 16 ? imaging::FatType::fat16
+                                               : imaging::FatType::fat32);
   imaging::FatLayout l;
   l.type = oracle.type();
   l.bytes_per_sector = DriveInfo().BytesPerSector;

@@ -41,8 +41,8 @@ int associate_extension(const AssocOptions& o) {
   win::Variant identifier = text(o.identifier);
   auto object = win::create_object("Volumar10.clsQzVolmCustomFileExtA");
   clear_boxes();
-  std::vector<win::Variant> args{text(o.texts[0]), text(o.texts[1]), win::Variant::ref(identifier),
-                                 text(o.description), text(o.icon)};
+  std::vector<win::Variant> args{text(o.texts[0]), text(o.texts[1]), win::Variant::ref(identifier), text(o.description),
+                                 text(o.icon)};
   win::invoke_by_name(object, u"AssociateFileExtension", win::DISPATCH_METHOD, args);
   std::printf("Command key: %s\n", utf8(win::to_string(identifier)).c_str());
   return shown_boxes().empty() ? 0 : kExitFailed;
@@ -55,7 +55,8 @@ int associate_command(const AssocOptions& o) {
 int export_reg(const AssocOptions& o) {
   const win::LONG status = win::registry_export_file(o.key, o.file);
   if (status == win::ERROR_FILE_NOT_FOUND) fail(o.key + ": no such key in the registry");
-  if (status != win::ERROR_SUCCESS) fail("cannot export " + o.key + " to " + o.file + " (error " + std::to_string(status) + ")");
+  if (status != win::ERROR_SUCCESS)
+    fail("cannot export " + o.key + " to " + o.file + " (error " + std::to_string(status) + ")");
   return 0;
 }
 
@@ -75,9 +76,11 @@ void add_assoc_command(CommandContext& ctx) {
     });
   };
 
-  CLI::App* reg = assoc->add_subcommand("reg-extension", "RegExtension: extension -> type, its description and open command");
+  CLI::App* reg =
+      assoc->add_subcommand("reg-extension", "RegExtension: extension -> type, its description and open command");
   reg->alias("RegExtension");
-  reg->add_option("TEXTS", o->texts, "EXT TYPE DESCRIPTION COMMAND (\".xyz\" \"Xyz.Document\" \"Xyz document\" \"C:\\App\\app.exe\")")
+  reg->add_option("TEXTS", o->texts,
+                  "EXT TYPE DESCRIPTION COMMAND (\".xyz\" \"Xyz.Document\" \"Xyz document\" \"C:\\App\\app.exe\")")
       ->required()
       ->expected(4);
   bind(reg, reg_extension);
@@ -91,14 +94,16 @@ void add_assoc_command(CommandContext& ctx) {
   ext->add_option("--icon", o->icon, "Icon path");
   bind(ext, associate_extension);
 
-  CLI::App* cmd = assoc->add_subcommand("associate-command", "AssociateFileCommand: a shell verb of the extension's type");
+  CLI::App* cmd =
+      assoc->add_subcommand("associate-command", "AssociateFileCommand: a shell verb of the extension's type");
   cmd->alias("AssociateFileCommand");
   cmd->add_option("TEXTS", o->texts, "EXT")->required()->expected(1);
   cmd->add_option("--action", o->action, "Verb, such as print");
   cmd->add_option("--command", o->command, "Command line (taken unchanged)");
   bind(cmd, associate_command);
 
-  CLI::App* exp = assoc->add_subcommand("export", "Write the registry's classes root as a .reg file (registry editor format)");
+  CLI::App* exp =
+      assoc->add_subcommand("export", "Write the registry's classes root as a .reg file (registry editor format)");
   exp->add_option("FILE", o->file, "The .reg file to write")->required();
   exp->add_option("--key", o->key, "Key to export (default HKEY_CLASSES_ROOT)");
   bind(exp, export_reg);

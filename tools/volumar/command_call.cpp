@@ -76,16 +76,15 @@ class ScriptHost {
           vars_[step.target] = value_of(step.value);
           print("$" + step.target + " = " + format_value(vars_[step.target]));
           return true;
-        case Step::Kind::ShowVariable:
-          print("$" + step.target + " = " + format_value(vars_[step.target]));
-          return true;
+        case Step::Kind::ShowVariable: print("$" + step.target + " = " + format_value(vars_[step.target])); return true;
         case Step::Kind::Put: return put(step);
         case Step::Kind::Get: return get(step);
       }
     } catch (const win::AutomationError& e) {
       std::fflush(stdout);
-      std::fprintf(stderr, "%s: error %d: %s\n", step.member.c_str(), e.number(),
-                   ansi_to_utf8(e.description().empty() ? win::error_description(e.number()) : e.description()).c_str());
+      std::fprintf(
+          stderr, "%s: error %d: %s\n", step.member.c_str(), e.number(),
+          ansi_to_utf8(e.description().empty() ? win::error_description(e.number()) : e.description()).c_str());
       return false;
     }
     return true;

@@ -29,8 +29,11 @@ int run_cipher(const CipherOptions& o) {
 
 void add_cipher_command(CommandContext& ctx) {
   auto o = std::make_shared<CipherOptions>();
-  CLI::App* sub = ctx.app.add_subcommand("cipher", "Encipher or decipher a text with the library's letter-and-digit cipher");
-  sub->add_option("DIRECTION", o->direction, "encode or decode")->required()->check(CLI::IsMember({"encode", "decode"}));
+  CLI::App* sub =
+      ctx.app.add_subcommand("cipher", "Encipher or decipher a text with the library's letter-and-digit cipher");
+  sub->add_option("DIRECTION", o->direction, "encode or decode")
+      ->required()
+      ->check(CLI::IsMember({"encode", "decode"}));
   sub->add_option("TEXT", o->text, "The text (UTF-8)")->required();
   sub->callback([&run = ctx.run, o] { run = [o] { return run_cipher(*o); }; });
 }

@@ -1,10 +1,10 @@
 // volumar demo: the built-in example. Builds a small FAT12 floppy image with
 // the project's own fixture builder (no formatter needed), then runs the
 // real commands on it one after the other, showing each command line.
-#include <CLI/CLI.hpp>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <CLI/CLI.hpp>
 
 #include <cstdio>
 #include <memory>
@@ -136,8 +136,9 @@ int run_demo(const DemoOptions& o, const GlobalOptions& globals) {
 void add_demo_command(CommandContext& ctx) {
   auto o = std::make_shared<DemoOptions>();
   CLI::App* sub = ctx.app.add_subcommand("demo", "The built-in example on a small FAT12 volume it makes");
-  sub->footer("Builds a 1.44 MB FAT12 image in a temporary folder with the project's fixture builder and\n"
-              "runs info, dump, find, mark and call on it, showing each command line.");
+  sub->footer(
+      "Builds a 1.44 MB FAT12 image in a temporary folder with the project's fixture builder and\n"
+      "runs info, dump, find, mark and call on it, showing each command line.");
   sub->add_flag("--keep", o->keep, "Keep the temporary folder with the image");
   sub->callback([&run = ctx.run, &globals = ctx.globals, o] { run = [o, &globals] { return run_demo(*o, globals); }; });
 }

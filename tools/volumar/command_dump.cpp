@@ -61,8 +61,9 @@ int run_dump(const DumpOptions& o) {
 void add_dump_command(CommandContext& ctx) {
   auto o = std::make_shared<DumpOptions>();
   CLI::App* sub = ctx.app.add_subcommand("dump", "Hex dump of sectors, as the sector editor shows them");
-  sub->footer("The text is exactly the editor's SectorDataFormattedPP (lines end in CR LF).\n"
-              "With more than one sector a line \"Sector N\" stands before each dump.");
+  sub->footer(
+      "The text is exactly the editor's SectorDataFormattedPP (lines end in CR LF).\n"
+      "With more than one sector a line \"Sector N\" stands before each dump.");
   sub->add_option("DRIVE", o->drive, "Drive letter or image path")->required();
   sub->add_option("--section", o->section, "Start at the section's first sector")
       ->check(CLI::IsMember({"mbr", "fat1", "fat2", "root", "data"}))

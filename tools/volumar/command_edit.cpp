@@ -14,7 +14,9 @@ void add_edit_command(CommandContext& ctx) {
   CLI::App* sub = ctx.app.add_subcommand("edit", "Interactive terminal sector editor (press ? inside for the keys)");
   sub->add_option("DRIVE", *drive, "Drive letter or image path")->required();
   sub->add_flag("--force", *force, "Write even to a mounted block device");
-  sub->callback([&run = ctx.run, drive, force] { run = [drive, force] { return run_terminal_editor(resolve_drive_argument(*drive), *force); }; });
+  sub->callback([&run = ctx.run, drive, force] {
+    run = [drive, force] { return run_terminal_editor(resolve_drive_argument(*drive), *force); };
+  });
 }
 
 }  // namespace volumar_tool

@@ -26,8 +26,8 @@ int run_fill(const FillOptions& o) {
   EditorSession session(resolve_drive_argument(o.drive));
   session.require_fat();
   session.check_sectors(o.sector, 1);
-  guard_write(session.letter(),
-              "Fill sector " + std::to_string(o.sector) + " of " + session.letter() + ": with '?'?", o.yes, o.force);
+  guard_write(session.letter(), "Fill sector " + std::to_string(o.sector) + " of " + session.letter() + ": with '?'?",
+              o.yes, o.force);
   session.put(u"ClusterFoundPP", win::Variant(static_cast<std::int32_t>(o.sector)));
   session.call(u"WriteSectorDataWholeZEV");
   // The member does not report the write's outcome; the sector does.

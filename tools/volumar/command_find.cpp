@@ -34,7 +34,8 @@ int run_find(const FindOptions& o) {
   }
   const auto state = o.state == "free" ? volumar::kFatFree : volumar::kFatBad;
   const std::int64_t cluster = volumar::FindFatEntry(static_cast<std::int32_t>(start), state);
-  if (cluster == 0) fail("no " + o.state + " cluster" + (o.after >= 0 ? " after sector " + std::to_string(o.after) : ""));
+  if (cluster == 0)
+    fail("no " + o.state + " cluster" + (o.after >= 0 ? " after sector " + std::to_string(o.after) : ""));
   std::printf("Cluster: %lld\nSector: %llu\n", static_cast<long long>(cluster),
               static_cast<unsigned long long>(g.sector_of(static_cast<std::uint64_t>(cluster))));
   return 0;
@@ -45,8 +46,9 @@ int run_find(const FindOptions& o) {
 void add_find_command(CommandContext& ctx) {
   auto o = std::make_shared<FindOptions>();
   CLI::App* sub = ctx.app.add_subcommand("find", "Find the first (or next) free or bad cluster");
-  sub->footer("Prints \"Cluster: C\" and \"Sector: S\" (its first sector); exit 1 when none is found.\n"
-              "With --after-sector the search starts after the cluster that holds that sector.");
+  sub->footer(
+      "Prints \"Cluster: C\" and \"Sector: S\" (its first sector); exit 1 when none is found.\n"
+      "With --after-sector the search starts after the cluster that holds that sector.");
   sub->add_option("DRIVE", o->drive, "Drive letter or image path")->required();
   sub->add_option("STATE", o->state, "free or bad")->required()->check(CLI::IsMember({"free", "bad"}));
   sub->add_option("--after-sector", o->after, "Search after the cluster that holds this sector")

@@ -4,6 +4,7 @@
 #include <memory>
 #include <set>
 
+#include "drw/sector_editor.h"
 #include "format/boot_sector.h"
 #include "platform/automation/variant_conversion.h"
 
@@ -15,13 +16,20 @@
 namespace volumar_tool {
 namespace {
 
-const char16_t* const kVolumeProperties[] = {
-    u"DrivePP",          u"DriveReadyPP",        u"DriveTypePP",          u"DriveRestrictedPP",
-    u"VolumeLabelPP",    u"VolumeSerialPP",      u"VolumeSerialHexPP",    u"VolumarPP",
-    u"BytesPerSectorPP", u"SectorsPerClusterPP", u"TotalSectorsPP",       u"HiddenSectorsPP",
-    u"ReservedSectorsPP", u"NumberOfFatCopiesPP", u"FatCopyStartsAtPP",   u"SectorsPerFATPP",
-    u"RootDirectoryStartPP", u"RootDirectoryLengthPP",
-};
+// The volume properties, in the class's own table order: from DrivePP to
+// RootDirectoryLengthPP, without LogicalClusterPP, which names a position.
+std::vector<std::u16string> volume_properties() {
+  std::vector<std::u16string> out;
+  bool inside = false;
+  for (const volumar::MemberInfo& m : volumar::clsQzVolmDrwA::class_info_static().members()) {
+    if (m.kind != volumar::MemberKind::Get) continue;
+    const std::string name = m.name;
+    inside = inside || name == "DrivePP";
+    if (inside && name != "LogicalClusterPP") out.emplace_back(name.begin(), name.end());
+    if (name == "RootDirectoryLengthPP") break;
+  }
+  return out;
+}
 
 // Sector counts and numbers that the properties hold as the 32 bits of a
 // Long: a volume of 2^31 sectors or more reads negative there.
@@ -31,11 +39,11 @@ const std::set<std::u16string> kUnsignedProperties = {u"TotalSectorsPP", u"Hidde
 int run_info(const std::string& drive) {
   EditorSession session(resolve_drive_argument(drive));
   std::string out;
-  for (const char16_t* name : kVolumeProperties) {
-    const std::u16string n(name);
+  for (const std::u16string& n : volume_properties()) {
     const win::Variant value = session.get(n);
-    const std::string text = kUnsignedProperties.count(n) ? std::to_string(static_cast<std::uint32_t>(win::to_long(value)))
-                                                          : format_plain(value);
+    const std::string text = kUnsignedProperties.count(n)
+                                 ? std::to_string(static_cast<std::uint32_t>(win::to_long(value)))
+                                 : format_plain(value);
     out += std::string(n.begin(), n.end()) + ": " + text + "\n";
   }
   if (session.is_fat())
@@ -46,10 +54,12 @@ int run_info(const std::string& drive) {
   std::fputs(out.c_str(), stdout);
   const volumar::VolumeGeometry& g = session.geometry();
   if (g.root_chain_cut)
-    std::fprintf(stderr, "volumar: warning: the root directory's cluster chain is damaged; it was cut after %llu sectors\n",
+    std::fprintf(stderr,
+                 "volumar: warning: the root directory's cluster chain is damaged; it was cut after %llu sectors\n",
                  static_cast<unsigned long long>(g.root_directory_sectors));
   if (g.type_text_disagrees)
-    std::fprintf(stderr, "volumar: note: the boot sector's type text \"%s\" disagrees; by its %llu clusters this is %s\n",
+    std::fprintf(stderr,
+                 "volumar: note: the boot sector's type text \"%s\" disagrees; by its %llu clusters this is %s\n",
                  g.type_text_disagrees->c_str(), static_cast<unsigned long long>(g.cluster_count),
                  ondisk::fat_type_name(*g.type));
   return 0;

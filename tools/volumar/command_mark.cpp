@@ -51,7 +51,8 @@ int run_mark(const MarkOptions& o) {
   const bool bad = o.state == "bad";
   const ondisk::FatType type = *g.type;
   const auto old = volumar::FatEntryValue(static_cast<std::int32_t>(cluster));
-  if (!old) fail("cluster " + std::to_string(cluster) + " has no entry in the FAT (the FAT is shorter than the volume)");
+  if (!old)
+    fail("cluster " + std::to_string(cluster) + " has no entry in the FAT (the FAT is shorter than the volume)");
   const std::uint32_t value = bad ? ondisk::bad_entry(type) : ondisk::kFatFree;
   std::printf("Entry of cluster %lld: 0x%X (%s) -> 0x%X (%s)\n", static_cast<long long>(cluster), *old,
               entry_meaning(type, *old).c_str(), value, entry_meaning(type, value).c_str());
@@ -60,10 +61,12 @@ int run_mark(const MarkOptions& o) {
   const auto state = ondisk::entry_state(type, *old);
   const bool in_use = state == ondisk::EntryState::Link || state == ondisk::EntryState::EndOfChain;
   if (bad && in_use && !o.force)
-    fail("cluster " + std::to_string(cluster) + " is in use; marking it bad cuts the chain of the file that holds it"
+    fail("cluster " + std::to_string(cluster) +
+         " is in use; marking it bad cuts the chain of the file that holds it"
          " (--force marks it all the same)");
   if (!bad && state == ondisk::EntryState::Bad && !o.force)
-    fail("cluster " + std::to_string(cluster) + " is marked bad; freeing it lets files use it again"
+    fail("cluster " + std::to_string(cluster) +
+         " is marked bad; freeing it lets files use it again"
          " (--force frees it all the same)");
   guard_write(session.letter(),
               "Mark cluster " + std::to_string(cluster) + " of " + session.letter() + ": as " + o.state + "?", o.yes,
@@ -82,9 +85,10 @@ int run_mark(const MarkOptions& o) {
 void add_mark_command(CommandContext& ctx) {
   auto o = std::make_shared<MarkOptions>();
   CLI::App* sub = ctx.app.add_subcommand("mark", "Mark a cluster bad or free in every FAT copy");
-  sub->footer("Prints the entry's old and new value and \"Cluster: C\". Asks before writing unless --yes;\n"
-              "without a terminal it needs --yes. Marking a cluster in use bad, or a bad cluster free,\n"
-              "needs --force.");
+  sub->footer(
+      "Prints the entry's old and new value and \"Cluster: C\". Asks before writing unless --yes;\n"
+      "without a terminal it needs --yes. Marking a cluster in use bad, or a bad cluster free,\n"
+      "needs --force.");
   sub->add_option("DRIVE", o->drive, "Drive letter or image path")->required();
   sub->add_option("STATE", o->state, "bad or free")->required()->check(CLI::IsMember({"bad", "free"}));
   auto* s = sub->add_option("--sector", o->sector, "The cluster that holds this sector")
@@ -97,8 +101,7 @@ void add_mark_command(CommandContext& ctx) {
   sub->add_flag("--force", o->force,
                 "Write even to a mounted block device, and mark a cluster in use bad or a bad cluster free");
   sub->callback([&run = ctx.run, o, sub] {
-    if (sub->count("--sector") + sub->count("--cluster") == 0)
-      throw CLI::RequiredError("--sector or --cluster");
+    if (sub->count("--sector") + sub->count("--cluster") == 0) throw CLI::RequiredError("--sector or --cluster");
     run = [o] { return run_mark(*o); };
   });
 }

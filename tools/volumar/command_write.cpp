@@ -52,10 +52,12 @@ std::vector<std::uint8_t> parse_hex_bytes(const std::string& text) {
     std::size_t start = i;
     while (i < text.size() && hex_digit(text[i]) >= 0) ++i;
     const std::size_t n = i - start;
-    if (n == 0 || (n > 2 && n % 2 != 0) || (i < text.size() && !std::isspace(static_cast<unsigned char>(text[i])) && text[i] != ','))
+    if (n == 0 || (n > 2 && n % 2 != 0) ||
+        (i < text.size() && !std::isspace(static_cast<unsigned char>(text[i])) && text[i] != ','))
       usage_error("--hex wants bytes as hex digits, such as \"41 42 0A\", not '" + text + "'");
     if (n <= 2) {
-      out.push_back(static_cast<std::uint8_t>(n == 1 ? hex_digit(text[start]) : hex_digit(text[start]) * 16 + hex_digit(text[start + 1])));
+      out.push_back(static_cast<std::uint8_t>(n == 1 ? hex_digit(text[start])
+                                                     : hex_digit(text[start]) * 16 + hex_digit(text[start + 1])));
     } else {
       for (std::size_t k = start; k < i; k += 2)
         out.push_back(static_cast<std::uint8_t>(hex_digit(text[k]) * 16 + hex_digit(text[k + 1])));

@@ -94,7 +94,8 @@ DriveMapping parse_drive_mapping(std::string_view text) {
       path += "," + std::string(p);
   }
   mapping.volume.path = path;
-  if (mapping.volume.length && *mapping.volume.length == 0) usage_error("--drive " + std::string(1, mapping.letter) + ": length 0");
+  if (mapping.volume.length && *mapping.volume.length == 0)
+    usage_error("--drive " + std::string(1, mapping.letter) + ": length 0");
   return mapping;
 }
 
@@ -137,7 +138,8 @@ char resolve_drive_argument(std::string_view text) {
   const auto mapping = win::DriveMap::find(letter);
   if (mapping->path.empty()) fail(std::string(1, letter) + ": has no raw volume (only a folder)");
   struct stat st {};
-  if (::stat(mapping->path.c_str(), &st) != 0) fail(std::string(1, letter) + ": no such image or device: " + mapping->path);
+  if (::stat(mapping->path.c_str(), &st) != 0)
+    fail(std::string(1, letter) + ": no such image or device: " + mapping->path);
   if (S_ISDIR(st.st_mode)) fail(std::string(1, letter) + ": " + mapping->path + " is a folder, not an image or device");
   return letter;
 }

@@ -9,7 +9,8 @@ namespace {
 
 enum : win::DISPID { kText = 1, kFontSize, kFontName, kWidth, kHeight, kFont, kTextWidth };
 
-std::optional<win::DISPID> find(std::u16string_view name, std::initializer_list<std::pair<const char16_t*, win::DISPID>> names) {
+std::optional<win::DISPID> find(std::u16string_view name,
+                                std::initializer_list<std::pair<const char16_t*, win::DISPID>> names) {
   for (const auto& [n, id] : names)
     if (win::names_equal(name, n)) return id;
   return std::nullopt;
@@ -52,7 +53,10 @@ win::Variant TextControl::Invoke(win::DISPID id, win::DispatchKind kind, std::ve
 }
 
 std::optional<win::DISPID> EditorForm::GetIDsOfNames(std::u16string_view name) {
-  return find(name, {{u"Height", kHeight}, {u"Width", kWidth}, {u"Font", kFont}, {u"FontSize", kFontSize},
+  return find(name, {{u"Height", kHeight},
+                     {u"Width", kWidth},
+                     {u"Font", kFont},
+                     {u"FontSize", kFontSize},
                      {u"TextWidth", kTextWidth}});
 }
 

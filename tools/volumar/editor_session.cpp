@@ -5,14 +5,14 @@
 #include "platform/automation/automation_error.h"
 #include "platform/automation/class_objects.h"
 #include "platform/automation/variant_conversion.h"
-#include "volume/drive_info.h"
 #include "rawio/read_sectors.h"
-#include "volume/drive_sectors.h"
 #include "tools/volumar/drive_argument.h"
 #include "tools/volumar/message_box_printer.h"
 #include "tools/volumar/progress_bar.h"
 #include "tools/volumar/text.h"
 #include "tools/volumar/tool_error.h"
+#include "volume/drive_info.h"
+#include "volume/drive_sectors.h"
 
 namespace volumar_tool {
 

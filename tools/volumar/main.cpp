@@ -24,8 +24,7 @@ int report(const std::string& message, int status) {
 
 int main(int argc, char** argv) {
   using namespace volumar_tool;
-  CLI::App app{"volumar: sector-level tools for FAT volumes (the Volumar10 library's command-line client)",
-               "volumar"};
+  CLI::App app{"volumar: sector-level tools for FAT volumes (the Volumar10 library's command-line client)", "volumar"};
   app.require_subcommand(1);
   app.footer(
       "Global options stand before the command: volumar -d C=floppy.img info C:\n"

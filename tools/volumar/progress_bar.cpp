@@ -28,8 +28,11 @@ void clear_progress_line() {
 }
 
 ProgressBar::ProgressBar(std::string label, std::uint64_t total)
-    : label_(std::move(label)), total_(total), active_(progress_enabled()),
-      started_(std::chrono::steady_clock::now()), last_draw_(started_) {}
+    : label_(std::move(label)),
+      total_(total),
+      active_(progress_enabled()),
+      started_(std::chrono::steady_clock::now()),
+      last_draw_(started_) {}
 
 ProgressBar::~ProgressBar() { finish(); }
 

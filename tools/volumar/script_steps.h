@@ -26,12 +26,12 @@ struct StepArg {
 struct Step {
   enum class Kind { Put, Get, SetVariable, ShowVariable };
   Kind kind = Kind::Get;
-  std::string text;                 // as written
-  std::string member;               // as written: a name or #id
-  std::optional<win::DISPID> id;    // given as #id
-  std::string target;               // $var that keeps the result (or is shown), without the $
-  std::vector<StepArg> args;        // Get
-  StepArg value;                    // Put, SetVariable
+  std::string text;               // as written
+  std::string member;             // as written: a name or #id
+  std::optional<win::DISPID> id;  // given as #id
+  std::string target;             // $var that keeps the result (or is shown), without the $
+  std::vector<StepArg> args;      // Get
+  StepArg value;                  // Put, SetVariable
 };
 
 // Raises a usage error naming the step and what is wrong with it.

@@ -17,8 +17,8 @@ SectorDumper::SectorDumper(std::size_t bytes_per_sector) {
   if (bytes_per_sector == 0 || bytes_per_sector % kRow != 0)
     throw std::invalid_argument("the sector size is not a whole number of 16-byte rows");
   for (std::size_t at = 0; at < bytes_per_sector; at += kRow)
-    prefix_.push_back(win::utf16_to_utf8(volumar::offset_text(static_cast<volumar::Long>(at)) +
-                                         volumar::kDumpAfterOffset));
+    prefix_.push_back(
+        win::utf16_to_utf8(volumar::offset_text(static_cast<volumar::Long>(at)) + volumar::kDumpAfterOffset));
   std::size_t widest_char = 0;
   for (int b = 0; b < 256; ++b) {
     hex_[b] = {static_cast<char>(volumar::kDumpHexDigits[b >> 4]), static_cast<char>(volumar::kDumpHexDigits[b & 15]),

@@ -20,9 +20,9 @@ class SectorDumper {
   void append(std::string& out, const std::uint8_t* sector) const;
 
  private:
-  std::vector<std::string> prefix_;          // per row: offset and " |"
+  std::vector<std::string> prefix_;  // per row: offset and " |"
   std::array<std::array<char, 3>, 256> hex_{};
-  std::array<std::string, 256> char_;        // row character in UTF-8
+  std::array<std::string, 256> char_;  // row character in UTF-8
   std::string after_hex_, line_end_;
   std::size_t max_line_ = 0;
 };

@@ -71,7 +71,10 @@ struct CursesScreen {
 class TerminalEditor {
  public:
   TerminalEditor(EditorSession& session, bool force, bool utf8)
-      : s_(session), force_(force), utf8_(utf8), text_(std::make_shared<TextControl>()),
+      : s_(session),
+        force_(force),
+        utf8_(utf8),
+        text_(std::make_shared<TextControl>()),
         form_(std::make_shared<EditorForm>()) {}
 
   int run() {
@@ -117,7 +120,9 @@ class TerminalEditor {
   void size_form() {
     form_->height = LINES;
     form_->width = COLS;
-    guarded([&] { s_.call(u"SizeDRWForm", {win::Variant(win::ObjectRef(form_)), win::Variant(win::ObjectRef(text_))}); });
+    guarded([&] {
+      s_.call(u"SizeDRWForm", {win::Variant(win::ObjectRef(form_)), win::Variant(win::ObjectRef(text_))});
+    });
   }
 
   // The current sector through the editor into the text control; its bytes
@@ -210,7 +215,9 @@ class TerminalEditor {
                win::MB_YESNO) != win::IDYES)
       return;
     guarded([&] {
-      if (win::to_string(s_.call(u"FindCluster", {win::Variant(bad ? volumar::drwFindClusterFreeMarkBad : volumar::drwFindClusterBadMarkFree)})).empty())
+      if (win::to_string(s_.call(u"FindCluster", {win::Variant(bad ? volumar::drwFindClusterFreeMarkBad
+                                                                   : volumar::drwFindClusterBadMarkFree)}))
+              .empty())
         message_ = "cluster " + std::to_string(cluster) + " marked " + (bad ? "bad" : "free");
     });
     section_ = 4;
@@ -247,9 +254,10 @@ class TerminalEditor {
     });
     if (!written) {
       // The changes stay, to be written again or discarded.
-      dialog("volumar",
-             win::DriveMap::is_read_only(s_.letter()) ? "Nothing written: the volume is read-only." : "The write failed.",
-             win::MB_OK | win::MB_ICONHAND);
+      dialog(
+          "volumar",
+          win::DriveMap::is_read_only(s_.letter()) ? "Nothing written: the volume is read-only." : "The write failed.",
+          win::MB_OK | win::MB_ICONHAND);
       return;
     }
     message_ = "wrote " + std::to_string(n) + " bytes to sector " + std::to_string(sector_);
@@ -308,10 +316,18 @@ class TerminalEditor {
       case KEY_RIGHT: step_cursor(1); break;
       case KEY_UP: step_cursor(-kRow); break;
       case KEY_DOWN: step_cursor(kRow); break;
-      case KEY_HOME: cursor_ = 0; nibble_ = 0; break;
-      case KEY_END: cursor_ = size ? size - 1 : 0; nibble_ = 0; break;
-      case 'n': case KEY_NPAGE: navigate(u"NextSectorPP"); break;
-      case 'p': case KEY_PPAGE: navigate(u"PreviousSectorPP"); break;
+      case KEY_HOME:
+        cursor_ = 0;
+        nibble_ = 0;
+        break;
+      case KEY_END:
+        cursor_ = size ? size - 1 : 0;
+        nibble_ = 0;
+        break;
+      case 'n':
+      case KEY_NPAGE: navigate(u"NextSectorPP"); break;
+      case 'p':
+      case KEY_PPAGE: navigate(u"PreviousSectorPP"); break;
       case 'N': navigate(u"NextClusterPP"); break;
       case 'P': navigate(u"PreviousClusterPP"); break;
       case 'L': navigate(u"LastClusterPP"); break;
@@ -335,7 +351,11 @@ class TerminalEditor {
       case 'm': mark(true); break;
       case 'M': mark(false); break;
       case 'w': write(); break;
-      case 'z': edited_ = bytes_; nibble_ = 0; message_ = "changes undone"; break;
+      case 'z':
+        edited_ = bytes_;
+        nibble_ = 0;
+        message_ = "changes undone";
+        break;
       case '?': help(); break;
       case KEY_RESIZE: size_form(); break;
       default: break;
@@ -362,8 +382,8 @@ class TerminalEditor {
       }
     }
     if (!line.empty()) body.push_back(line);
-    const bool yes_no = (style & win::MB_BUTTONS_MASK) == win::MB_YESNO ||
-                        (style & win::MB_BUTTONS_MASK) == win::MB_YESNOCANCEL;
+    const bool yes_no =
+        (style & win::MB_BUTTONS_MASK) == win::MB_YESNO || (style & win::MB_BUTTONS_MASK) == win::MB_YESNOCANCEL;
     body.push_back("");
     body.push_back(yes_no ? "[y] Yes   [n] No" : "[ OK ]");
     int width = static_cast<int>(caption.size()) + 4;
@@ -421,12 +441,13 @@ class TerminalEditor {
       caption = utf8(win::to_string(s_.get(u"CaptionPP")));
     });
     status = section_name(section_) + " " + std::to_string(min) + "-" + std::to_string(max) +
-             "  Sector: " + std::to_string(sector_) + "  Cluster: " + std::to_string(cluster) + "  Byte: " +
-             std::to_string(cursor_) + "  [" + location + "]";
+             "  Sector: " + std::to_string(sector_) + "  Cluster: " + std::to_string(cluster) +
+             "  Byte: " + std::to_string(cursor_) + "  [" + location + "]";
     mvaddnstr(1, 0, status.c_str(), COLS);
     const std::size_t changes = changed_count();
     std::string line2 = !message_.empty() ? message_ : caption;
-    if (changes) line2 = std::to_string(changes) + " changed byte(s), w writes" + (line2.empty() ? "" : "  |  " + line2);
+    if (changes)
+      line2 = std::to_string(changes) + " changed byte(s), w writes" + (line2.empty() ? "" : "  |  " + line2);
     mvaddnstr(2, 0, line2.c_str(), COLS);
 
     const int visible = std::max(LINES - kHeaderRows - 1, 1);

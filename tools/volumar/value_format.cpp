@@ -17,9 +17,7 @@ std::string hex2(unsigned v) {
   return {digits[(v >> 4) & 0xF], digits[v & 0xF]};
 }
 
-bool needs_escape(char16_t c) {
-  return c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F) || c == 0xA0 || c == 0xAD;
-}
+bool needs_escape(char16_t c) { return c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F) || c == 0xA0 || c == 0xAD; }
 
 std::string number(double d) { return utf8(win::number_text(d)); }
 
@@ -72,7 +70,8 @@ std::string format_scalar(const win::Variant& v) {
     case win::VarType::Object: {
       const auto& object = v.object_value();
       if (!object) return "Nothing";
-      if (auto c = std::dynamic_pointer_cast<win::Collection>(object)) return "Collection(" + std::to_string(c->Count()) + ")";
+      if (auto c = std::dynamic_pointer_cast<win::Collection>(object))
+        return "Collection(" + std::to_string(c->Count()) + ")";
       return "Object(" + utf8(object->type_name()) + ")";
     }
     case win::VarType::Error: return v.is_missing() ? "Missing" : "Error";

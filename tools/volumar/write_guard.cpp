@@ -36,8 +36,8 @@ std::string unescape_mount_field(const std::string& field) {
 
 std::string sysfs_dir(dev_t dev) {
   std::error_code ec;
-  auto p = std::filesystem::canonical(
-      "/sys/dev/block/" + std::to_string(major(dev)) + ":" + std::to_string(minor(dev)), ec);
+  auto p =
+      std::filesystem::canonical("/sys/dev/block/" + std::to_string(major(dev)) + ":" + std::to_string(minor(dev)), ec);
   return ec ? std::string() : p.string();
 }
 
@@ -103,8 +103,7 @@ void confirm_write(const std::string& question, bool yes) {
   std::fflush(stderr);
   std::string answer;
   if (!std::getline(std::cin, answer)) answer.clear();
-  if (answer != "y" && answer != "Y" && answer != "yes" && answer != "YES" && answer != "Yes")
-    fail("nothing written");
+  if (answer != "y" && answer != "Y" && answer != "yes" && answer != "YES" && answer != "Yes") fail("nothing written");
 }
 
 void guard_write(char letter, const std::string& question, bool yes, bool force) {
