@@ -12,7 +12,7 @@
 
 #include "bench/ratio_reporter.h"
 #include "platform/drive_map.h"
-#include "rawio/read_sectors.h"
+#include "volume/drive_sectors.h"
 #include "volume/drive_info.h"
 #include "volume/fat_tables.h"
 
@@ -69,7 +69,6 @@ void FatLoad_library(benchmark::State& state) {
     d.ReservedSectors = 0;
     d.SectorsPerCluster = 8;
     d.FirstDataCluster = 2;
-    d.RootDirectoryCluster = 2;
     d.Fat32Table.clear();
     d.Fat32Table.shrink_to_fit();
     volumar::LoadFatTables(u"B:\\");

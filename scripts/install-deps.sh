@@ -10,6 +10,7 @@ packages=(
   libncurses-dev                               # the terminal sector editor
   dosfstools mtools sleuthkit                  # peers that make and check test volumes
   tmux xxd bc                                  # driving the terminal editor in tests; the dump benchmark
+  clang-format clang-tidy                      # scripts/lint.sh
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -94,7 +94,9 @@ template <typename Body>
 LONG with_key(HKEY h, REGSAM need, bool write, Body&& body) {
   auto found = lookup(h);
   if (!found) return status(ERROR_INVALID_HANDLE);
-  auto& [key, store] = *found;
+  // Named, not bound: lambdas may not capture structured bindings everywhere.
+  OpenKey& key = found->first;
+  std::shared_ptr<Store>& store = found->second;
   if ((key.access & need) != need) return status(ERROR_ACCESS_DENIED);
   return store->transact(write, [&]() -> LONG {
     if (!store->key_exists(key.id)) return status(ERROR_KEY_DELETED);

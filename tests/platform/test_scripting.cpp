@@ -180,7 +180,7 @@ TEST_F(Scripting, FailuresCarryTheRuntimesNumbersAndTheSystemsCode) {
   };
   for (const auto& [path, number] : cases)
     for (auto mode : {OpenMode::Output, OpenMode::Append})
-      EXPECT_EQ(error_of([&] { win::FileOpen(1, path, mode); }), number) << narrow(path);
+      EXPECT_EQ(error_of([&, &path = path] { win::FileOpen(1, path, mode); }), number) << narrow(path);
   try {
     win::FileOpen(1, u"C:\\nodir\\f", OpenMode::Output);
     ADD_FAILURE() << "a missing folder opened";
@@ -216,7 +216,8 @@ TEST_F(Scripting, KillDeletesOneFileAndNothingElse) {
   const std::pair<std::u16string, std::int32_t> cases[] = {
       {u"C:\\k.txt", 53}, {u"C:\\nodir\\k.txt", 76}, {u"C:\\d", 53}, {u"C:\\*.txt", 52}, {u"W:\\w.txt", 70},
   };
-  for (const auto& [path, number] : cases) EXPECT_EQ(error_of([&] { win::Kill(path); }), number) << narrow(path);
+  for (const auto& [path, number] : cases)
+    EXPECT_EQ(error_of([&path = path] { win::Kill(path); }), number) << narrow(path);
   EXPECT_TRUE(fs::is_directory(folder_ / "d") && fs::exists(folder_ / "w.txt"));
 }
 

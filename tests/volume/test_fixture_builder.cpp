@@ -405,7 +405,7 @@ TEST(FixtureTempDir, RemovesEverythingAndMovesOwnership) {
     FatImageBuilder(FatType::fat12).write(a.file("sub/x.img"));
     fixtures::TempDir b(std::move(a));
     EXPECT_EQ(b.path(), kept);
-    EXPECT_TRUE(a.path().empty());
+    EXPECT_TRUE(a.path().empty());  // NOLINT(bugprone-use-after-move): the moved-from state is the point
   }
   EXPECT_FALSE(std::filesystem::exists(kept));
 

@@ -463,7 +463,7 @@ class TerminalEditor {
       const int hex_at = static_cast<int>(line.find(u'|')) + 1;
       const int text_at = hex_at + 3 * kRow + 1;
       for (int k = 0; k < kRow; ++k) {
-        const std::size_t at = static_cast<std::size_t>(r * kRow + k);
+        const std::size_t at = static_cast<std::size_t>(r) * kRow + static_cast<std::size_t>(k);
         if (at >= edited_.size()) break;
         const bool changed = edited_[at] != bytes_[at];
         const bool here = at == cursor_;
