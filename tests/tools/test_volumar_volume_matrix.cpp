@@ -168,6 +168,8 @@ TEST_F(VolumeMatrix, AFat32RootClusterMarkedBadStillOpens) {
     VOLUMAR_EXPECT_RUN(refused, 1);
     EXPECT_NE(refused.out.find("(in use, end of chain)"), std::string::npos) << refused.describe();
     VOLUMAR_EXPECT_RUN(volumar({"mark", img, "bad", "--cluster", std::to_string(root), "--yes", "--force"}), 0);
+    const auto copies = fat_copies(v.image);
+    EXPECT_TRUE(copies.front() == copies.back());
     // The root chain ends at the bad entry, with what it counted, and says so.
     const auto info = volumar({"info", img});
     VOLUMAR_EXPECT_RUN(info, 0);
