@@ -2,6 +2,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "format/boot_sector.h"
 #include "format/byte_order.h"
 #include "platform/last_error.h"
 #include "platform/syscalls.h"
@@ -48,26 +49,34 @@ class VolumeInformation : public platform_test::PlatformTest {
 };
 
 // A FAT12/16 boot sector with the given geometry and an extended BPB.
-std::vector<BYTE> bpb(DWORD total, DWORD fat_size, DWORD root_entries = 512, DWORD spc = 1) {
+ondisk::BootSector bpb_fields(DWORD total, DWORD fat_size, DWORD root_entries = 512, DWORD spc = 1) {
+  ondisk::BootSector f;
+  f.jump = ondisk::boot::kJumpShort;
+  f.oem_name = "MSWIN4.1";
+  f.bytes_per_sector = 512;
+  f.sectors_per_cluster = static_cast<BYTE>(spc);
+  f.reserved_sectors = 1;
+  f.number_of_fats = 2;
+  f.root_entries = static_cast<WORD>(root_entries);
+  f.total_sectors16 = total < 65536 ? static_cast<WORD>(total) : 0;
+  f.total_sectors32 = total < 65536 ? 0 : total;
+  f.media = 0xF8;
+  f.sectors_per_fat16 = static_cast<WORD>(fat_size);
+  f.ext_signature = ondisk::boot::kExtendedSignature;
+  f.serial = 0xCAFEF00D;
+  f.label = "HANDMADE";
+  f.signature = ondisk::boot::kSignatureValue;
+  return f;
+}
+
+std::vector<BYTE> encoded(const ondisk::BootSector& f) {
   std::vector<BYTE> s(512, 0);
-  s[0] = 0xEB, s[1] = 0x3C, s[2] = 0x90;
-  std::memcpy(&s[3], "MSWIN4.1", 8);
-  put_le16(s.data(), 11, 512);
-  s[13] = static_cast<BYTE>(spc);
-  put_le16(s.data(), 14, 1);
-  s[16] = 2;
-  put_le16(s.data(), 17, static_cast<WORD>(root_entries));
-  if (total < 65536)
-    put_le16(s.data(), 19, static_cast<WORD>(total));
-  else
-    put_le32(s.data(), 32, total);
-  s[21] = 0xF8;
-  put_le16(s.data(), 22, static_cast<WORD>(fat_size));
-  s[38] = 0x29;
-  put_le32(s.data(), 39, 0xCAFEF00D);
-  std::memcpy(&s[43], "HANDMADE   ", 11);
-  s[510] = 0x55, s[511] = 0xAA;
+  ondisk::encode_boot_sector(f, s);
   return s;
+}
+
+std::vector<BYTE> bpb(DWORD total, DWORD fat_size, DWORD root_entries = 512, DWORD spc = 1) {
+  return encoded(bpb_fields(total, fat_size, root_entries, spc));
 }
 
 TEST_F(VolumeInformation, MkfsVolumesAreNamedWithTheirLabelAndSerial) {
@@ -92,7 +101,7 @@ TEST_F(VolumeInformation, MkfsVolumesAreNamedWithTheirLabelAndSerial) {
 TEST_F(VolumeInformation, TheRootDirectoryLabelWinsAndNoNameIsNoLabel) {
   auto image = fat_image("v.img", platform_test::mkfs(16, 16 * 1024, "BOOTLABEL"));
   std::vector<BYTE> boot = fixtures::file_bytes(image, 0, 512);
-  std::uint64_t root = (std::uint64_t{le16(boot.data(), 14)} + boot[16] * std::uint64_t{le16(boot.data(), 22)}) * 512;
+  const std::uint64_t root = ondisk::layout_of(ondisk::decode_boot_sector(boot)).root_dir_start * 512;
   ASSERT_EQ(fixtures::file_bytes(image, root + 11, 1)[0] & 0x08, 0x08);  // mkfs put the label entry first
   std::fstream(image, std::ios::in | std::ios::out | std::ios::binary)
       .seekp(static_cast<std::streamoff>(root))
@@ -129,18 +138,25 @@ TEST_F(VolumeInformation, ClusterCountDecidesBetweenFat12AndFat16) {
 
   // What a system would refuse to mount.
   auto broken = [&](auto change) {
-    auto s = bpb(meta + 5000, 12);
-    change(s);
-    return probe_boot_sector(s.data(), 512).kind;
+    auto f = bpb_fields(meta + 5000, 12);
+    change(f);
+    return probe_boot_sector(encoded(f).data(), 512).kind;
   };
-  EXPECT_EQ(broken([](auto& s) { s[0] = 0; }), FsKind::Unknown);                     // no jump
-  EXPECT_EQ(broken([](auto& s) { put_le16(s.data(), 11, 0); }), FsKind::Unknown);    // sector size 0
-  EXPECT_EQ(broken([](auto& s) { put_le16(s.data(), 11, 768); }), FsKind::Unknown);  // not a power of two
-  EXPECT_EQ(broken([](auto& s) { s[13] = 3; }), FsKind::Unknown);                    // cluster of 3 sectors
-  EXPECT_EQ(broken([](auto& s) { s[16] = 0; }), FsKind::Unknown);                    // no FAT
-  EXPECT_EQ(broken([](auto& s) { s[21] = 0x12; }), FsKind::Unknown);                 // media byte
-  EXPECT_EQ(broken([](auto& s) { put_le16(s.data(), 17, 0); }), FsKind::Unknown);    // FAT16 without root
-  EXPECT_EQ(broken([](auto& s) { put_le16(s.data(), 19, 40); }), FsKind::Unknown);   // smaller than its FATs
+  EXPECT_EQ(broken([](auto& f) { f.jump = 0; }), FsKind::Unknown);                 // no jump
+  EXPECT_EQ(broken([](auto& f) { f.bytes_per_sector = 0; }), FsKind::Unknown);     // sector size 0
+  EXPECT_EQ(broken([](auto& f) { f.bytes_per_sector = 768; }), FsKind::Unknown);   // not a power of two
+  EXPECT_EQ(broken([](auto& f) { f.sectors_per_cluster = 3; }), FsKind::Unknown);  // cluster of 3 sectors
+  EXPECT_EQ(broken([](auto& f) { f.number_of_fats = 0; }), FsKind::Unknown);       // no FAT
+  EXPECT_EQ(broken([](auto& f) { f.media = 0x12; }), FsKind::Unknown);             // media byte
+  EXPECT_EQ(broken([](auto& f) { f.root_entries = 0; }), FsKind::Unknown);         // FAT16 without root
+  EXPECT_EQ(broken([](auto& f) { f.total_sectors16 = 40; }), FsKind::Unknown);     // smaller than its FATs
+  // A FAT12/16 layout with more clusters than FAT16 has decides no type.
+  EXPECT_EQ(broken([](auto& f) {
+              f.total_sectors16 = 0;
+              f.total_sectors32 = 70000;
+              f.sectors_per_fat16 = 256;
+            }),
+            FsKind::Unknown);
 }
 
 TEST_F(VolumeInformation, NtfsUnknownAndUnreadableVolumes) {
