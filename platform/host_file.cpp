@@ -10,6 +10,7 @@
 
 #include "platform/error_codes.h"
 #include "platform/syscalls.h"
+#include "platform/volume_write_observer.h"
 
 namespace win {
 namespace {
@@ -117,6 +118,16 @@ DWORD HostFile::write_at(std::uint64_t pos, const void* buffer, DWORD length, DW
   if (fixed_size_ && bytes_inside(*fixed_size_, pos, length) != length) return ERROR_SECTOR_NOT_FOUND;
   if (base_ + pos > kMaxOffset - length) return ERROR_DISK_FULL;
   if (others_lock(pos, length, true)) return ERROR_LOCK_VIOLATION;
+  if (kind_ != FileKind::File && has_volume_write_observer()) {
+    // The observer sees the bytes about to be overwritten; a write whose
+    // old bytes cannot be read is not made.
+    std::vector<std::uint8_t> before(length);
+    DWORD got = 0;
+    if (DWORD error = read_at(pos, before.data(), length, got)) return error;
+    if (got != length) return ERROR_READ_FAULT;
+    const auto* after = static_cast<const std::uint8_t*>(buffer);
+    if (DWORD error = observe_volume_write({host_path_, base_, pos, before, {after, length}})) return error;
+  }
   ssize_t put;
   do put = syscalls().pwrite(fd_, buffer, length, static_cast<off_t>(base_ + pos));
   while (put < 0 && errno == EINTR);

@@ -32,5 +32,7 @@ void add_demo_command(CommandContext& ctx);
 void add_drives_command(CommandContext& ctx);
 void add_assoc_command(CommandContext& ctx);
 void add_edit_command(CommandContext& ctx);
+void add_history_command(CommandContext& ctx);
+void add_undo_command(CommandContext& ctx);
 
 }  // namespace volumar_tool

@@ -11,6 +11,7 @@
 #include "tools/volumar/progress_bar.h"
 #include "tools/volumar/text.h"
 #include "tools/volumar/tool_error.h"
+#include "tools/volumar/write_journal.h"
 #include "volume/drive_info.h"
 #include "volume/drive_sectors.h"
 
@@ -33,6 +34,7 @@ std::string progid_for(const std::string& name) {
 }
 
 EditorSession::EditorSession(char letter) : letter_(letter), drive_(drive_text(letter)) {
+  warn_about_interrupted_changes(letter);
   editor_ = win::create_object("Volumar10.clsQzVolmDrwA");
   clear_boxes();
   {

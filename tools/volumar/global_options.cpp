@@ -12,6 +12,7 @@
 #include "tools/volumar/message_box_printer.h"
 #include "tools/volumar/tool_error.h"
 #include "tools/volumar/trace_printer.h"
+#include "tools/volumar/undo_journal.h"
 
 namespace volumar_tool {
 
@@ -30,6 +31,12 @@ void add_global_options(CLI::App& app, GlobalOptions& o) {
       ->type_name("PATH");
   app.add_option("--registry", o.registry, "Registry store file (default " + default_registry_path() + ")")
       ->type_name("FILE");
+  app.add_option("--journal", o.journal, "Undo journal file (default " + default_journal_path() + ")")
+      ->type_name("FILE");
+  app.add_flag("--no-journal", o.no_journal, "Write without keeping the bytes for undo");
+  // Ends the process before the given write reaches the volume, as a crash
+  // or power loss would: for the tests of interrupted changes.
+  app.add_option("--crash-after-writes", o.crash_after_writes)->group("");
   app.add_flag("--trace", o.trace, "Print every platform call on standard error");
   app.add_flag("--read-only", o.read_only, "Open every volume read-only: writes fail and nothing changes");
 }

@@ -17,6 +17,9 @@ struct GlobalOptions {
   std::string registry;
   bool trace = false;
   bool read_only = false;
+  std::string journal;
+  bool no_journal = false;
+  int crash_after_writes = -1;  // testing only: the process ends before this write
 };
 
 void add_global_options(CLI::App& app, GlobalOptions& options);

@@ -10,6 +10,7 @@
 #include "tools/volumar/progress_bar.h"
 #include "tools/volumar/text.h"
 #include "tools/volumar/tool_error.h"
+#include "tools/volumar/write_journal.h"
 
 namespace {
 
@@ -18,6 +19,13 @@ int report(const std::string& message, int status) {
   std::fflush(stdout);
   std::fprintf(stderr, "volumar: %s\n", message.c_str());
   return status;
+}
+
+// The command line as the journal's history shows it.
+std::string command_line(int argc, char** argv) {
+  std::string out = "volumar";
+  for (int i = 1; i < argc; ++i) out += std::string(" ") + argv[i];
+  return out;
 }
 
 }  // namespace
@@ -46,6 +54,8 @@ int main(int argc, char** argv) {
   add_drives_command(ctx);
   add_assoc_command(ctx);
   add_edit_command(ctx);
+  add_history_command(ctx);
+  add_undo_command(ctx);
   add_demo_command(ctx);
 
   try {
@@ -59,8 +69,18 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
 
+  // However the command ends, its changes are closed in the journal, and a
+  // write the journal refused says why.
+  struct JournalEnd {
+    ~JournalEnd() {
+      finish_write_journal();
+      if (auto why = journal_refusal())
+        report("nothing more was written: " + *why + " (--no-journal writes without one)", 0);
+    }
+  } journal_end;
   try {
     apply_global_options(globals);
+    start_write_journal({!globals.no_journal, globals.journal, command_line(argc, argv), globals.crash_after_writes});
     volumar::register_class_objects();  // the companion QzCommon10 with them
     const int status = run ? run() : kExitUsage;
     std::fflush(stdout);

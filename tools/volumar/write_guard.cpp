@@ -13,6 +13,7 @@
 
 #include "platform/drive_map.h"
 #include "tools/volumar/tool_error.h"
+#include "tools/volumar/write_journal.h"
 
 namespace volumar_tool {
 namespace {
@@ -108,6 +109,7 @@ void confirm_write(const std::string& question, bool yes) {
 
 void guard_write(char letter, const std::string& question, bool yes, bool force) {
   refuse_if_mounted(letter, force);
+  require_journal();  // a journal that cannot be kept stops the command before it asks
   confirm_write(question, yes);
 }
 

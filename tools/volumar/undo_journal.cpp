@@ -1,0 +1,212 @@
+#include "tools/volumar/undo_journal.h"
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <ctime>
+
+#include "tools/volumar/global_options.h"
+#include "tools/volumar/tool_error.h"
+
+namespace volumar_tool {
+namespace {
+
+constexpr int kBusyTimeoutMs = 10000;
+
+constexpr const char* kSchema = R"sql(
+CREATE TABLE IF NOT EXISTS changes (
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  volume_path TEXT NOT NULL,
+  volume_base INTEGER NOT NULL,
+  label TEXT NOT NULL,
+  serial INTEGER NOT NULL,
+  time TEXT NOT NULL,
+  command TEXT NOT NULL,
+  state TEXT NOT NULL,
+  undoes INTEGER NOT NULL,
+  pid INTEGER NOT NULL);
+CREATE INDEX IF NOT EXISTS changes_by_volume ON changes (volume_path, volume_base);
+CREATE TABLE IF NOT EXISTS blocks (
+  change_id INTEGER NOT NULL REFERENCES changes(id),
+  seq INTEGER NOT NULL,
+  position INTEGER NOT NULL,
+  before BLOB NOT NULL,
+  after BLOB,
+  PRIMARY KEY (change_id, seq));
+)sql";
+
+// One prepared statement, finalized however the scope ends.
+class Statement {
+ public:
+  Statement(sqlite3* db, const char* sql) : db_(db) {
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) fail_store();
+  }
+  ~Statement() { sqlite3_finalize(stmt_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  Statement& bind(int i, std::int64_t v) { return check(sqlite3_bind_int64(stmt_, i, v)); }
+  Statement& bind(int i, const std::string& v) {
+    return check(sqlite3_bind_text(stmt_, i, v.c_str(), static_cast<int>(v.size()), SQLITE_TRANSIENT));
+  }
+  Statement& bind(int i, const std::vector<std::uint8_t>& v) {
+    return check(sqlite3_bind_blob(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT));
+  }
+  // True while there is a row.
+  bool step() {
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc != SQLITE_DONE) fail_store();
+    return false;
+  }
+  std::int64_t integer(int col) const { return sqlite3_column_int64(stmt_, col); }
+  std::string text(int col) const {
+    const auto* p = sqlite3_column_text(stmt_, col);
+    return p ? reinterpret_cast<const char*>(p) : "";
+  }
+  std::optional<std::vector<std::uint8_t>> blob(int col) const {
+    if (sqlite3_column_type(stmt_, col) == SQLITE_NULL) return std::nullopt;
+    const auto* p = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt_, col));
+    return std::vector<std::uint8_t>(p, p + sqlite3_column_bytes(stmt_, col));
+  }
+
+ private:
+  Statement& check(int rc) {
+    if (rc != SQLITE_OK) fail_store();
+    return *this;
+  }
+  [[noreturn]] void fail_store() const { fail(std::string("the undo journal: ") + sqlite3_errmsg(db_)); }
+  sqlite3* db_;
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+std::string utc_now() {
+  const std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+  return text;
+}
+
+constexpr const char* kChangeColumns =
+    "SELECT id, volume_path, volume_base, label, serial, time, command, state, undoes, pid FROM changes ";
+
+JournalChange change_of(const Statement& s) {
+  JournalChange c;
+  c.id = s.integer(0);
+  c.volume = {s.text(1), static_cast<std::uint64_t>(s.integer(2))};
+  c.label = s.text(3);
+  c.serial = static_cast<std::uint32_t>(s.integer(4));
+  c.time = s.text(5);
+  c.command = s.text(6);
+  c.state = s.text(7);
+  c.undoes = s.integer(8);
+  c.pid = s.integer(9);
+  return c;
+}
+
+}  // namespace
+
+UndoJournal::UndoJournal(const std::filesystem::path& path) : path_(path) {
+  std::error_code ec;
+  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
+  if (ec) fail("cannot keep the undo journal in " + path.parent_path().string() + ": " + ec.message());
+  if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+    const std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
+    sqlite3_close(db_);
+    db_ = nullptr;
+    fail("cannot open the undo journal " + path.string() + ": " + why);
+  }
+  sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  // Every record is on disk before the write it protects is made.
+  exec("PRAGMA journal_mode = WAL");
+  exec("PRAGMA synchronous = FULL");
+  exec(kSchema);
+}
+
+UndoJournal::~UndoJournal() { sqlite3_close(db_); }
+
+void UndoJournal::exec(const char* sql) {
+  char* message = nullptr;
+  if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) != SQLITE_OK) {
+    const std::string why = message ? message : sqlite3_errmsg(db_);
+    sqlite3_free(message);
+    fail("cannot use the undo journal " + path_.string() + ": " + why);
+  }
+}
+
+std::int64_t UndoJournal::begin_change(const VolumeKey& volume, const std::string& label, std::uint32_t serial,
+                                       const std::string& command, std::int64_t undoes) {
+  Statement s(db_,
+              "INSERT INTO changes (volume_path, volume_base, label, serial, time, command, state, undoes, pid) "
+              "VALUES (?, ?, ?, ?, ?, ?, 'open', ?, ?)");
+  s.bind(1, volume.path).bind(2, static_cast<std::int64_t>(volume.base)).bind(3, label).bind(4, std::int64_t{serial});
+  s.bind(5, utc_now()).bind(6, command).bind(7, undoes).bind(8, static_cast<std::int64_t>(::getpid()));
+  s.step();
+  return sqlite3_last_insert_rowid(db_);
+}
+
+void UndoJournal::add_block(std::int64_t change, std::uint64_t position, const std::vector<std::uint8_t>& before) {
+  Statement s(db_,
+              "INSERT INTO blocks (change_id, seq, position, before) "
+              "VALUES (?1, (SELECT COUNT(*) FROM blocks WHERE change_id = ?1), ?2, ?3)");
+  s.bind(1, change).bind(2, static_cast<std::int64_t>(position)).bind(3, before);
+  s.step();
+}
+
+void UndoJournal::complete_change(std::int64_t change, const std::vector<std::vector<std::uint8_t>>& after) {
+  exec("BEGIN IMMEDIATE");
+  try {
+    for (std::size_t seq = 0; seq < after.size(); ++seq) {
+      Statement s(db_, "UPDATE blocks SET after = ? WHERE change_id = ? AND seq = ?");
+      s.bind(1, after[seq]).bind(2, change).bind(3, static_cast<std::int64_t>(seq));
+      s.step();
+    }
+    Statement s(db_, "UPDATE changes SET state = 'complete' WHERE id = ?");
+    s.bind(1, change);
+    s.step();
+  } catch (...) {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
+  exec("COMMIT");
+}
+
+void UndoJournal::mark_undone(std::int64_t change) {
+  Statement s(db_, "UPDATE changes SET state = 'undone' WHERE id = ?");
+  s.bind(1, change);
+  s.step();
+}
+
+std::optional<JournalChange> UndoJournal::change(std::int64_t id) {
+  std::optional<JournalChange> c;
+  {
+    Statement s(db_, (std::string(kChangeColumns) + "WHERE id = ?").c_str());
+    s.bind(1, id);
+    if (s.step()) c = change_of(s);
+  }
+  if (!c) return c;
+  Statement b(db_, "SELECT position, before, after FROM blocks WHERE change_id = ? ORDER BY seq");
+  b.bind(1, id);
+  while (b.step()) c->blocks.push_back({static_cast<std::uint64_t>(b.integer(0)), *b.blob(1), b.blob(2)});
+  return c;
+}
+
+std::vector<JournalChange> UndoJournal::changes(const VolumeKey& volume) {
+  std::vector<std::int64_t> ids;
+  {
+    Statement s(db_, "SELECT id FROM changes WHERE volume_path = ? AND volume_base = ? ORDER BY id");
+    s.bind(1, volume.path).bind(2, static_cast<std::int64_t>(volume.base));
+    while (s.step()) ids.push_back(s.integer(0));
+  }
+  std::vector<JournalChange> out;
+  for (std::int64_t id : ids) out.push_back(*change(id));
+  return out;
+}
+
+std::string default_journal_path() {
+  return (std::filesystem::path(default_registry_path()).parent_path() / "journal.db").string();
+}
+
+}  // namespace volumar_tool

@@ -1,0 +1,154 @@
+#include "tools/volumar/write_journal.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "format/boot_sector.h"
+#include "platform/drive_map.h"
+#include "platform/error_codes.h"
+#include "platform/volume_write_observer.h"
+#include "tools/volumar/journal_sectors.h"
+#include "tools/volumar/tool_error.h"
+
+namespace volumar_tool {
+namespace {
+
+struct OpenChange {
+  std::int64_t id = 0;
+  std::vector<std::pair<std::uint64_t, std::size_t>> blocks;  // position, length
+};
+
+struct State {
+  JournalSettings settings;
+  std::unique_ptr<UndoJournal> journal;
+  std::map<std::pair<std::string, std::uint64_t>, OpenChange> changes;
+  std::optional<std::string> refusal;
+  int writes = 0;
+};
+
+State& state() {
+  static State s;
+  return s;
+}
+
+std::string canonical_path(const std::string& path) {
+  std::error_code ec;
+  const auto p = std::filesystem::canonical(path, ec);
+  return ec ? path : p.string();
+}
+
+std::filesystem::path store_path() {
+  const State& s = state();
+  return s.settings.path.empty() ? default_journal_path() : s.settings.path;
+}
+
+OpenChange& change_for(const VolumeKey& key) {
+  State& s = state();
+  auto [it, fresh] = s.changes.try_emplace({key.path, key.base});
+  if (fresh) {
+    const auto boot = ondisk::decode_boot_sector(volume_bytes(key, 0, ondisk::boot::kRecordSize));
+    std::string label = boot.has_label_and_type() ? boot.label : "";
+    while (!label.empty() && label.back() == ' ') label.pop_back();
+    try {
+      it->second.id = s.journal->begin_change(key, label, boot.has_serial() ? boot.serial : 0, s.settings.command,
+                                              s.settings.undoes);
+    } catch (...) {
+      s.changes.erase(it);
+      throw;
+    }
+  }
+  return it->second;
+}
+
+win::DWORD before_write(const win::VolumeWrite& w) {
+  State& s = state();
+  if (s.settings.crash_after >= 0 && s.writes >= s.settings.crash_after) std::_Exit(137);
+  if (!s.settings.enabled) {
+    ++s.writes;
+    return win::ERROR_SUCCESS;
+  }
+  try {
+    require_journal();
+    const VolumeKey key{canonical_path(w.host_path), w.base};
+    OpenChange& change = change_for(key);
+    s.journal->add_block(change.id, w.position, {w.before.begin(), w.before.end()});
+    change.blocks.emplace_back(w.position, w.before.size());
+  } catch (const ToolError& e) {
+    if (!s.refusal) s.refusal = e.what();
+    return win::ERROR_WRITE_FAULT;
+  }
+  ++s.writes;
+  return win::ERROR_SUCCESS;
+}
+
+}  // namespace
+
+void start_write_journal(const JournalSettings& settings) {
+  state().settings = settings;
+  if (settings.enabled || settings.crash_after >= 0) win::set_volume_write_observer(before_write);
+}
+
+void require_journal() {
+  State& s = state();
+  if (!s.settings.enabled || s.journal) return;
+  s.journal = std::make_unique<UndoJournal>(store_path());
+}
+
+UndoJournal* journal() {
+  require_journal();
+  return state().journal.get();
+}
+
+void finish_write_journal() {
+  State& s = state();
+  win::set_volume_write_observer(nullptr);
+  for (auto& [volume, change] : s.changes) {
+    const VolumeKey key{volume.first, volume.second};
+    std::vector<std::vector<std::uint8_t>> after;
+    for (const auto& [position, length] : change.blocks) after.push_back(volume_bytes(key, position, length));
+    try {
+      s.journal->complete_change(change.id, after);
+    } catch (const ToolError& e) {
+      std::fprintf(stderr, "volumar: warning: change %lld stays marked unfinished: %s\n",
+                   static_cast<long long>(change.id), e.what());
+    }
+  }
+  s.changes.clear();
+}
+
+std::optional<std::string> journal_refusal() { return state().refusal; }
+
+VolumeKey volume_key(char letter) {
+  const auto mapping = win::DriveMap::find(letter);
+  if (!mapping || mapping->path.empty()) return {};
+  return {canonical_path(mapping->path), mapping->offset.value_or(0)};
+}
+
+void warn_about_interrupted_changes(char letter) {
+  State& s = state();
+  if (!s.settings.enabled) return;
+  std::error_code ec;
+  if (!s.journal && !std::filesystem::exists(store_path(), ec)) return;
+  const VolumeKey key = volume_key(letter);
+  if (key.path.empty()) return;
+  try {
+    for (const JournalChange& c : journal()->changes(key))
+      if (c.state == "open" && c.pid != ::getpid())
+        std::fprintf(stderr,
+                     "volumar: warning: change %lld to this volume (%s, `%s`) was interrupted before it finished;"
+                     " `volumar undo` restores the sectors it had begun to overwrite\n",
+                     static_cast<long long>(c.id), c.time.c_str(), c.command.c_str());
+  } catch (const ToolError& e) {
+    std::fprintf(stderr, "volumar: warning: %s\n", e.what());
+  }
+}
+
+void set_undoing(std::int64_t change) { state().settings.undoes = change; }
+
+}  // namespace volumar_tool
