@@ -126,7 +126,12 @@ DWORD HostFile::write_at(std::uint64_t pos, const void* buffer, DWORD length, DW
     if (DWORD error = read_at(pos, before.data(), length, got)) return error;
     if (got != length) return ERROR_READ_FAULT;
     const auto* after = static_cast<const std::uint8_t*>(buffer);
-    if (DWORD error = observe_volume_write({host_path_, base_, pos, before, {after, length}})) return error;
+    const DWORD verdict = observe_volume_write({host_path_, base_, pos, before, {after, length}});
+    if (verdict == VOLUME_WRITE_SKIPPED) {
+      done = length;
+      return ERROR_SUCCESS;
+    }
+    if (verdict != ERROR_SUCCESS) return verdict;
   }
   ssize_t put;
   do put = syscalls().pwrite(fd_, buffer, length, static_cast<off_t>(base_ + pos));

@@ -19,8 +19,12 @@ struct VolumeWrite {
   std::span<const std::uint8_t> after;
 };
 
-// ERROR_SUCCESS lets the write go ahead; any other code fails the write with
-// it before a byte is written.
+// ERROR_SUCCESS lets the write go ahead; VOLUME_WRITE_SKIPPED reports it
+// done without writing a byte (a dry run); any other code fails the write
+// with it before a byte is written.
+// Bit 29 marks a code as the application's own, never the system's.
+inline constexpr DWORD VOLUME_WRITE_SKIPPED = 0x20000001;
+
 using VolumeWriteObserver = std::function<DWORD(const VolumeWrite&)>;
 
 // One observer for the process; an empty function removes it.

@@ -58,6 +58,32 @@ TEST_F(VolumarJournal, EveryKindOfWriteIsUndoneByteForByte) {
   EXPECT_EQ(read_bytes(image, 50 * 512, 1)[0], '?') << history.out;
 }
 
+TEST_F(VolumarJournal, ADryRunShowsEachChangeAndWritesNothing) {
+  const std::string img = image.string();
+  VOLUMAR_EXPECT_RUN(run({"fill", img, "--sector", "90", "--yes"}), 0);
+  const auto before = read_file(image);
+  const struct {
+    std::vector<std::string> args;
+    const char* shown;
+  } cases[] = {
+      {{"mark", img, "bad", "--cluster", "7", "--yes"}, "dry run: sector 1, bytes 10-11 (2 of 512 bytes change)"},
+      {{"write", img, "--sector", "40", "--offset", "511", "--hex", "41 42", "--yes"},
+       "sector 40, bytes 511-511 and on to byte 0 of sector 41 (2 of 1024 bytes change): 00 00 -> 41 42"},
+      {{"fill", img, "--sector", "41", "--yes"}, "dry run: sector 41, bytes 0-511 (512 of 512 bytes change)"},
+      {{"undo", img, "--yes"}, "dry run: sector 90, bytes 0-511 (512 of 512 bytes change): 3F"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args{"--dry-run"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const auto shown = run(args);
+    VOLUMAR_EXPECT_RUN(shown, 0);
+    EXPECT_NE(shown.out.find(c.shown), std::string::npos) << shown.describe();
+    EXPECT_NE(shown.out.find("dry run: nothing was written"), std::string::npos);
+    EXPECT_TRUE(read_file(image) == before) << shown.command_line();
+  }
+  EXPECT_EQ(lines(run({"history", img}).out).size(), 2u) << "the header and the one fill";
+}
+
 TEST_F(VolumarJournal, UndoRefusesOverSectorsChangedSinceUnlessForced) {
   const std::string img = image.string();
   VOLUMAR_EXPECT_RUN(run({"fill", img, "--sector", "70", "--yes"}), 0);

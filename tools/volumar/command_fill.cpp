@@ -11,6 +11,7 @@
 #include "tools/volumar/editor_session.h"
 #include "tools/volumar/tool_error.h"
 #include "tools/volumar/write_guard.h"
+#include "tools/volumar/write_journal.h"
 
 namespace volumar_tool {
 namespace {
@@ -32,7 +33,7 @@ int run_fill(const FillOptions& o) {
   session.call(u"WriteSectorDataWholeZEV");
   // The member does not report the write's outcome; the sector does.
   const auto bytes = session.read_sectors(o.sector, 1);
-  if (!std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0x3F; })) {
+  if (!dry_run() && !std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0x3F; })) {
     if (win::DriveMap::is_read_only(session.letter())) fail("nothing written: the volume is read-only");
     fail("the write failed");
   }

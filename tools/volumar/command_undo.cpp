@@ -77,6 +77,7 @@ int run_undo(const UndoOptions& o) {
               o.force);
   set_undoing(c.id);
   restore(letter, c);
+  if (dry_run()) return 0;
   j->mark_undone(c.id);
   std::printf("Undid change %lld: sectors %s restored\n", static_cast<long long>(c.id), sector_list(c, bps).c_str());
   return 0;

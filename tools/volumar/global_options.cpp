@@ -34,6 +34,7 @@ void add_global_options(CLI::App& app, GlobalOptions& o) {
   app.add_option("--journal", o.journal, "Undo journal file (default " + default_journal_path() + ")")
       ->type_name("FILE");
   app.add_flag("--no-journal", o.no_journal, "Write without keeping the bytes for undo");
+  app.add_flag("--dry-run", o.dry_run, "Show the sectors and bytes each write would change, and write nothing");
   // Ends the process before the given write reaches the volume, as a crash
   // or power loss would: for the tests of interrupted changes.
   app.add_option("--crash-after-writes", o.crash_after_writes)->group("");

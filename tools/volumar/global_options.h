@@ -19,6 +19,7 @@ struct GlobalOptions {
   bool read_only = false;
   std::string journal;
   bool no_journal = false;
+  bool dry_run = false;
   int crash_after_writes = -1;  // testing only: the process ends before this write
 };
 

@@ -74,13 +74,15 @@ int main(int argc, char** argv) {
   struct JournalEnd {
     ~JournalEnd() {
       finish_write_journal();
+      if (dry_run()) std::fputs("dry run: nothing was written\n", stdout);
       if (auto why = journal_refusal())
         report("nothing more was written: " + *why + " (--no-journal writes without one)", 0);
     }
   } journal_end;
   try {
     apply_global_options(globals);
-    start_write_journal({!globals.no_journal, globals.journal, command_line(argc, argv), globals.crash_after_writes});
+    start_write_journal(
+        {!globals.no_journal, globals.journal, command_line(argc, argv), globals.crash_after_writes, globals.dry_run});
     volumar::register_class_objects();  // the companion QzCommon10 with them
     const int status = run ? run() : kExitUsage;
     std::fflush(stdout);

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -66,8 +67,46 @@ OpenChange& change_for(const VolumeKey& key) {
   return it->second;
 }
 
+// "sector 1, bytes 7-8 (2 of 512 change): 00 00 -> F7 FF"
+void show_dry_run(const win::VolumeWrite& w) {
+  const VolumeKey key{canonical_path(w.host_path), w.base};
+  const std::uint64_t bps = journal_sector_size(key);
+  std::size_t first = w.before.size(), last = 0, changed = 0;
+  for (std::size_t i = 0; i < w.before.size(); ++i)
+    if (w.before[i] != w.after[i]) {
+      first = std::min(first, i);
+      last = i;
+      ++changed;
+    }
+  if (changed == 0) {
+    std::printf("dry run: sector %llu: no byte changes\n", static_cast<unsigned long long>(w.position / bps));
+    return;
+  }
+  auto hex = [&](std::span<const std::uint8_t> bytes) {
+    std::string out;
+    char b[4];
+    for (std::size_t i = first; i <= last && i < first + 16; ++i) {
+      std::snprintf(b, sizeof b, "%02X ", bytes[i]);
+      out += b;
+    }
+    if (last >= first + 16) out += "... ";
+    return out;
+  };
+  const std::uint64_t from = w.position + first, to = w.position + last;
+  std::string where = "sector " + std::to_string(from / bps) + ", bytes " + std::to_string(from % bps) + "-";
+  where += to / bps == from / bps ? std::to_string(to % bps)
+                                  : std::to_string(bps - 1) + " and on to byte " + std::to_string(to % bps) +
+                                        " of sector " + std::to_string(to / bps);
+  std::printf("dry run: %s (%zu of %zu bytes change): %s-> %s\n", where.c_str(), changed, w.before.size(),
+              hex(w.before).c_str(), hex(w.after).c_str());
+}
+
 win::DWORD before_write(const win::VolumeWrite& w) {
   State& s = state();
+  if (s.settings.dry_run) {
+    show_dry_run(w);
+    return win::VOLUME_WRITE_SKIPPED;
+  }
   if (s.settings.crash_after >= 0 && s.writes >= s.settings.crash_after) std::_Exit(137);
   if (!s.settings.enabled) {
     ++s.writes;
@@ -91,18 +130,21 @@ win::DWORD before_write(const win::VolumeWrite& w) {
 
 void start_write_journal(const JournalSettings& settings) {
   state().settings = settings;
-  if (settings.enabled || settings.crash_after >= 0) win::set_volume_write_observer(before_write);
+  if (settings.enabled || settings.crash_after >= 0 || settings.dry_run) win::set_volume_write_observer(before_write);
 }
+
+bool dry_run() { return state().settings.dry_run; }
 
 void require_journal() {
   State& s = state();
-  if (!s.settings.enabled || s.journal) return;
+  if (!s.settings.enabled || s.settings.dry_run || s.journal) return;
   s.journal = std::make_unique<UndoJournal>(store_path());
 }
 
 UndoJournal* journal() {
-  require_journal();
-  return state().journal.get();
+  State& s = state();
+  if (s.settings.enabled && !s.journal) s.journal = std::make_unique<UndoJournal>(store_path());
+  return s.journal.get();
 }
 
 void finish_write_journal() {

@@ -15,6 +15,7 @@ struct JournalSettings {
   std::string path;      // empty: the default file
   std::string command;   // the command line, as the history shows it
   int crash_after = -1;  // testing: end the process before this many writes
+  bool dry_run = false;  // show each write's changes and make none
   std::int64_t undoes = 0;
 };
 
@@ -28,6 +29,9 @@ void require_journal();
 
 // The journal, when there is one to use; nullopt under --no-journal.
 UndoJournal* journal();
+
+// Whether writes are only shown.
+bool dry_run();
 
 // Closes this process's changes: records what their blocks hold now.
 void finish_write_journal();
