@@ -9,6 +9,7 @@
 #include "tools/volumar/commands.h"
 #include "tools/volumar/drive_argument.h"
 #include "tools/volumar/editor_session.h"
+#include "tools/volumar/far_sectors.h"
 #include "tools/volumar/tool_error.h"
 #include "tools/volumar/write_guard.h"
 #include "tools/volumar/write_journal.h"
@@ -29,8 +30,13 @@ int run_fill(const FillOptions& o) {
   session.check_sectors(o.sector, 1);
   guard_write(session.letter(), "Fill sector " + std::to_string(o.sector) + " of " + session.letter() + ": with '?'?",
               o.yes, o.force);
-  session.put(u"ClusterFoundPP", win::Variant(static_cast<std::int32_t>(o.sector)));
-  session.call(u"WriteSectorDataWholeZEV");
+  if (beyond_library_reach(o.sector, 1, session.bytes_per_sector())) {
+    const auto bps = static_cast<std::uint64_t>(session.bytes_per_sector());
+    write_far_sectors(session.letter(), static_cast<std::uint64_t>(o.sector), std::vector<std::uint8_t>(bps, '?'), bps);
+  } else {
+    session.put(u"ClusterFoundPP", win::Variant(static_cast<std::int32_t>(o.sector)));
+    session.call(u"WriteSectorDataWholeZEV");
+  }
   // The member does not report the write's outcome; the sector does.
   const auto bytes = session.read_sectors(o.sector, 1);
   if (!dry_run() && !std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0x3F; })) {

@@ -13,6 +13,7 @@
 #include "tools/volumar/commands.h"
 #include "tools/volumar/drive_argument.h"
 #include "tools/volumar/editor_session.h"
+#include "tools/volumar/far_sectors.h"
 #include "tools/volumar/text.h"
 #include "tools/volumar/tool_error.h"
 #include "tools/volumar/write_guard.h"
@@ -92,6 +93,15 @@ int run_write(const WriteOptions& o) {
               o.yes, o.force);
   std::vector<std::uint8_t> span = session.read_sectors(o.sector, sectors);
   std::copy(data.begin(), data.end(), span.begin() + o.offset);
+  if (beyond_library_reach(o.sector, sectors, bps)) {
+    if (!write_far_sectors(session.letter(), static_cast<std::uint64_t>(o.sector), span,
+                           static_cast<std::uint64_t>(bps)))
+      fail(win::DriveMap::is_read_only(session.letter()) ? "nothing written: the volume is read-only"
+                                                         : "the write failed");
+    std::printf("Wrote %zu bytes at byte %lld of sector %lld\n", data.size(), static_cast<long long>(o.offset),
+                static_cast<long long>(o.sector));
+    return 0;
+  }
   std::u16string exact;
   exact.reserve(span.size());
   for (std::uint8_t b : span) exact += win::ansi_char(b);

@@ -7,6 +7,7 @@
 #include "platform/automation/variant_conversion.h"
 #include "rawio/read_sectors.h"
 #include "tools/volumar/drive_argument.h"
+#include "tools/volumar/far_sectors.h"
 #include "tools/volumar/message_box_printer.h"
 #include "tools/volumar/progress_bar.h"
 #include "tools/volumar/text.h"
@@ -106,6 +107,14 @@ void EditorSession::check_cluster(std::int64_t cluster) const {
 }
 
 std::vector<std::uint8_t> EditorSession::read_sectors(std::int64_t first, std::int64_t count) const {
+  if (beyond_library_reach(first, count, bytes_per_sector())) {
+    auto far = read_far_sectors(letter_, static_cast<std::uint64_t>(first), static_cast<std::uint64_t>(count),
+                                static_cast<std::uint64_t>(bytes_per_sector()));
+    if (!far)
+      fail(std::string(1, letter_) + ": sectors " + std::to_string(first) + "-" + std::to_string(first + count - 1) +
+           " could not be read whole (the image or device may be shorter than the volume)");
+    return std::move(*far);
+  }
   auto read = volumar::ReadDriveSectors(volumar::DriveSectorAccess(), drive_, static_cast<std::int32_t>(first), 0,
                                         static_cast<std::int32_t>(count * bytes_per_sector()));
   if (!read.bytes) fail(std::string(1, letter_) + ": the volume cannot be opened for reading");
