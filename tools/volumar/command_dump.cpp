@@ -15,6 +15,7 @@ namespace volumar_tool {
 namespace {
 
 struct DumpOptions {
+  bool raw = false;
   std::string drive;
   std::string section;
   std::int64_t sector = -1;
@@ -26,11 +27,14 @@ struct DumpOptions {
 constexpr std::int64_t kReadBytes = 1 << 20;
 
 int run_dump(const DumpOptions& o) {
-  EditorSession session(resolve_drive_argument(o.drive));
-  session.require_fat();
+  const char letter = resolve_drive_argument(o.drive);
+  EditorSession session = o.raw ? EditorSession(letter, EditorSession::Raw{}) : EditorSession(letter);
+  if (!session.raw()) session.require_fat();
   std::int64_t first = 0;
   if (o.sector_given)
     first = o.sector;
+  else if (!o.section.empty() && session.raw())
+    usage_error("--raw has no sections: give --sector");
   else if (!o.section.empty())
     first = session.section(section_from_word(o.section)).first;
   session.check_sectors(first, o.count);
@@ -65,6 +69,9 @@ void add_dump_command(CommandContext& ctx) {
       "The text is exactly the editor's SectorDataFormattedPP (lines end in CR LF).\n"
       "With more than one sector a line \"Sector N\" stands before each dump.");
   sub->add_option("DRIVE", o->drive, "Drive letter or image path")->required();
+  sub->add_flag("--raw", o->raw,
+                "Sectors of 512 bytes by absolute number, without decoding the boot sector (for a volume whose\n"
+                "boot sector is damaged)");
   sub->add_option("--section", o->section, "Start at the section's first sector")
       ->check(CLI::IsMember({"mbr", "fat1", "fat2", "root", "data"}))
       ->type_name("mbr|fat1|fat2|root|data");

@@ -18,6 +18,7 @@ namespace volumar_tool {
 namespace {
 
 struct FillOptions {
+  bool raw = false;
   std::string drive;
   std::int64_t sector = 0;
   bool yes = false;
@@ -25,14 +26,15 @@ struct FillOptions {
 };
 
 int run_fill(const FillOptions& o) {
-  EditorSession session(resolve_drive_argument(o.drive));
-  session.require_fat();
+  const char letter = resolve_drive_argument(o.drive);
+  EditorSession session = o.raw ? EditorSession(letter, EditorSession::Raw{}) : EditorSession(letter);
+  if (!session.raw()) session.require_fat();
   session.check_sectors(o.sector, 1);
   guard_write(session.letter(), "Fill sector " + std::to_string(o.sector) + " of " + session.letter() + ": with '?'?",
               o.yes, o.force);
-  if (beyond_library_reach(o.sector, 1, session.bytes_per_sector())) {
-    const auto bps = static_cast<std::uint64_t>(session.bytes_per_sector());
-    write_far_sectors(session.letter(), static_cast<std::uint64_t>(o.sector), std::vector<std::uint8_t>(bps, '?'), bps);
+  if (session.raw() || beyond_library_reach(o.sector, 1, session.bytes_per_sector())) {
+    session.write_sectors(o.sector,
+                          std::vector<std::uint8_t>(static_cast<std::size_t>(session.bytes_per_sector()), '?'));
   } else {
     session.put(u"ClusterFoundPP", win::Variant(static_cast<std::int32_t>(o.sector)));
     session.call(u"WriteSectorDataWholeZEV");
@@ -54,6 +56,9 @@ void add_fill_command(CommandContext& ctx) {
   CLI::App* sub = ctx.app.add_subcommand("fill", "Overwrite a sector with question marks (WriteSectorDataWholeZEV)");
   sub->footer("Asks before writing unless --yes; without a terminal it needs --yes.");
   sub->add_option("DRIVE", o->drive, "Drive letter or image path")->required();
+  sub->add_flag("--raw", o->raw,
+                "Sectors of 512 bytes by absolute number, without decoding the boot sector (for a volume whose\n"
+                "boot sector is damaged)");
   sub->add_option("--sector", o->sector, "Absolute sector")->required()->type_name("N")->check(CLI::NonNegativeNumber);
   sub->add_flag("--yes,-y", o->yes, "Write without asking");
   sub->add_flag("--force", o->force, "Write even to a mounted block device");

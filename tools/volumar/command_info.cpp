@@ -53,6 +53,15 @@ int run_info(const std::string& drive) {
     }
   std::fputs(out.c_str(), stdout);
   const volumar::VolumeGeometry& g = session.geometry();
+  const std::uint64_t stated = g.total_sectors * g.bytes_per_sector;
+  if (const auto held = session.held_bytes(); held && g.is_fat() && *held < stated)
+    std::fprintf(stderr,
+                 "volumar: warning: the image holds %llu bytes, %llu fewer than the %llu sectors its boot sector"
+                 " states; sectors %llu-%llu are missing\n",
+                 static_cast<unsigned long long>(*held), static_cast<unsigned long long>(stated - *held),
+                 static_cast<unsigned long long>(g.total_sectors),
+                 static_cast<unsigned long long>(*held / g.bytes_per_sector),
+                 static_cast<unsigned long long>(g.total_sectors - 1));
   if (g.root_chain_cut)
     std::fprintf(stderr,
                  "volumar: warning: the root directory's cluster chain is damaged; it was cut after %llu sectors\n",

@@ -22,6 +22,7 @@ namespace volumar_tool {
 namespace {
 
 struct WriteOptions {
+  bool raw = false;
   std::string drive;
   std::int64_t sector = 0;
   std::int64_t offset = 0;
@@ -80,8 +81,9 @@ std::vector<std::uint8_t> ansi_bytes(const std::string& utf8_text) {
 int run_write(const WriteOptions& o) {
   const std::vector<std::uint8_t> data = o.text_given ? ansi_bytes(o.text) : parse_hex_bytes(o.hex);
   if (data.empty()) usage_error("nothing to write");
-  EditorSession session(resolve_drive_argument(o.drive));
-  session.require_fat();
+  const char letter = resolve_drive_argument(o.drive);
+  EditorSession session = o.raw ? EditorSession(letter, EditorSession::Raw{}) : EditorSession(letter);
+  if (!session.raw()) session.require_fat();
   const std::int64_t bps = session.bytes_per_sector();
   const std::int64_t end = o.offset + static_cast<std::int64_t>(data.size());
   const std::int64_t sectors = (end + bps - 1) / bps;
@@ -93,22 +95,7 @@ int run_write(const WriteOptions& o) {
               o.yes, o.force);
   std::vector<std::uint8_t> span = session.read_sectors(o.sector, sectors);
   std::copy(data.begin(), data.end(), span.begin() + o.offset);
-  if (beyond_library_reach(o.sector, sectors, bps)) {
-    if (!write_far_sectors(session.letter(), static_cast<std::uint64_t>(o.sector), span,
-                           static_cast<std::uint64_t>(bps)))
-      fail(win::DriveMap::is_read_only(session.letter()) ? "nothing written: the volume is read-only"
-                                                         : "the write failed");
-    std::printf("Wrote %zu bytes at byte %lld of sector %lld\n", data.size(), static_cast<long long>(o.offset),
-                static_cast<long long>(o.sector));
-    return 0;
-  }
-  std::u16string exact;
-  exact.reserve(span.size());
-  for (std::uint8_t b : span) exact += win::ansi_char(b);
-
-  session.put(u"ClusterFoundPP", win::Variant(static_cast<std::int32_t>(o.sector)));
-  session.put(u"DataPP", win::Variant(exact));
-  if (!win::to_bool(session.call(u"WriteSectorData"))) {
+  if (!session.write_sectors(o.sector, span)) {
     if (win::DriveMap::is_read_only(session.letter())) fail("nothing written: the volume is read-only");
     fail("the write failed");
   }
@@ -124,6 +111,9 @@ void add_write_command(CommandContext& ctx) {
   CLI::App* sub = ctx.app.add_subcommand("write", "Write bytes at a byte offset of a sector, changing no other byte");
   sub->footer("Asks before writing unless --yes; without a terminal it needs --yes.");
   sub->add_option("DRIVE", o->drive, "Drive letter or image path")->required();
+  sub->add_flag("--raw", o->raw,
+                "Sectors of 512 bytes by absolute number, without decoding the boot sector (for a volume whose\n"
+                "boot sector is damaged)");
   sub->add_option("--sector", o->sector, "Absolute sector")->required()->type_name("N")->check(CLI::NonNegativeNumber);
   sub->add_option("--offset", o->offset, "Byte offset in the sector (default 0); may run on into the next sectors")
       ->type_name("K")

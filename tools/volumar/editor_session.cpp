@@ -1,10 +1,16 @@
 // The commands' sector editor on one drive.
 #include "tools/volumar/editor_session.h"
 
+#include <fstream>
+
 #include "drw/drw_enumerations.h"
+#include "format/boot_sector.h"
+#include "platform/ansi_code_page.h"
 #include "platform/automation/automation_error.h"
 #include "platform/automation/class_objects.h"
 #include "platform/automation/variant_conversion.h"
+#include "platform/drive_map.h"
+#include "platform/family.h"
 #include "rawio/read_sectors.h"
 #include "tools/volumar/drive_argument.h"
 #include "tools/volumar/far_sectors.h"
@@ -34,6 +40,25 @@ std::string progid_for(const std::string& name) {
   return name.find('.') == std::string::npos ? "Volumar10." + name : name;
 }
 
+namespace {
+
+// Why the system names no file system on the volume: its boot sector,
+// field by field, as a checker would report it.
+std::string unrecognised_volume(char letter) {
+  const volumar::SectorRead boot =
+      volumar::ReadDriveSectors({512, volumar::DiskRequest::Extended}, drive_text(letter), 0, 0, 512);
+  if (!boot.bytes || !boot.complete) return "the volume's first sector cannot be read";
+  const auto problems = ondisk::boot_sector_problems(ondisk::decode_boot_sector(*boot.bytes));
+  if (problems.empty()) return "not a FAT volume (the system does not recognise its file system)";
+  std::string out = "the boot sector does not describe a FAT volume:";
+  for (const auto& p : problems) out += "\n  " + p;
+  return out +
+         "\n(dump, write and fill still work by absolute sector with --raw; a FAT32 volume may be"
+         " mended with `volumar boot restore`)";
+}
+
+}  // namespace
+
 EditorSession::EditorSession(char letter) : letter_(letter), drive_(drive_text(letter)) {
   warn_about_interrupted_changes(letter);
   editor_ = win::create_object("Volumar10.clsQzVolmDrwA");
@@ -44,11 +69,44 @@ EditorSession::EditorSession(char letter) : letter_(letter), drive_(drive_text(l
   }
   if (box_shown("Validation Fails")) fail(std::string(1, letter) + ": the drive cannot be selected");
   fs_type_ = utf8(win::to_string(get(u"VolumarPP")));
-  if (fs_type_.empty())
-    fail(std::string(1, letter) + ": not a FAT volume (the system does not recognise its file system)");
+  if (fs_type_.empty()) fail(std::string(1, letter) + ": " + unrecognised_volume(letter));
   geometry_ = volumar::DriveInfo().Geometry;
   if (!is_fat()) return;
   for (int s = 0; s < kSectionCount; ++s) sections_[s] = section(s);
+}
+
+EditorSession::EditorSession(char letter, Raw) : letter_(letter), drive_(drive_text(letter)), raw_(true) {
+  warn_about_interrupted_changes(letter);
+  if (!win::is_nt_family())
+    usage_error("--raw reads through the volume's device path, which the 9x family does not have (use --family nt)");
+  geometry_.bytes_per_sector = 512;
+  const auto held = held_bytes();
+  if (!held) fail(std::string(1, letter) + ": the volume cannot be opened");
+  geometry_.total_sectors = *held / 512;
+}
+
+std::optional<std::uint64_t> EditorSession::held_bytes() const {
+  const auto mapping = win::DriveMap::find(letter_);
+  if (!mapping || mapping->path.empty()) return std::nullopt;
+  std::ifstream in(mapping->path, std::ios::binary | std::ios::ate);
+  if (!in) return std::nullopt;
+  const auto end = static_cast<std::uint64_t>(in.tellg());
+  const std::uint64_t base = mapping->offset.value_or(0);
+  const std::uint64_t held = end > base ? end - base : 0;
+  return mapping->length ? std::min(held, *mapping->length) : held;
+}
+
+bool EditorSession::write_sectors(std::int64_t first, const std::vector<std::uint8_t>& bytes) {
+  const std::int64_t bps = bytes_per_sector();
+  const auto count = static_cast<std::int64_t>(bytes.size()) / bps;
+  if (raw_ || beyond_library_reach(first, count, bps))
+    return write_far_sectors(letter_, static_cast<std::uint64_t>(first), bytes, static_cast<std::uint64_t>(bps));
+  std::u16string exact;
+  exact.reserve(bytes.size());
+  for (std::uint8_t b : bytes) exact += win::ansi_char(b);
+  put(u"ClusterFoundPP", win::Variant(static_cast<std::int32_t>(first)));
+  put(u"DataPP", win::Variant(exact));
+  return win::to_bool(call(u"WriteSectorData"));
 }
 
 win::Variant EditorSession::get(std::u16string_view name) { return win::get_property(editor_, name); }
@@ -107,7 +165,7 @@ void EditorSession::check_cluster(std::int64_t cluster) const {
 }
 
 std::vector<std::uint8_t> EditorSession::read_sectors(std::int64_t first, std::int64_t count) const {
-  if (beyond_library_reach(first, count, bytes_per_sector())) {
+  if (raw_ || beyond_library_reach(first, count, bytes_per_sector())) {
     auto far = read_far_sectors(letter_, static_cast<std::uint64_t>(first), static_cast<std::uint64_t>(count),
                                 static_cast<std::uint64_t>(bytes_per_sector()));
     if (!far)

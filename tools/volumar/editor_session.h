@@ -3,6 +3,7 @@
 // the volume's layout taken from the library's one geometry value.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,12 @@ class EditorSession {
   // Creates the editor and stores the drive in DrivePP. A selection that the
   // library refuses (its boxes are printed) or that fails raises a ToolError.
   explicit EditorSession(char letter);
+  // Raw mode: no editor and no selection, for a volume whose boot sector
+  // does not decode. Sectors of 512 bytes, as many as the image holds; every
+  // read and write goes through the platform's positions.
+  struct Raw {};
+  EditorSession(char letter, Raw);
+  bool raw() const { return raw_; }
 
   const win::ObjectRef& editor() const { return editor_; }
   char letter() const { return letter_; }
@@ -52,6 +59,12 @@ class EditorSession {
   const volumar::VolumeGeometry& geometry() const { return geometry_; }
   std::int64_t bytes_per_sector() const { return geometry_.bytes_per_sector; }
   std::int64_t total_sectors() const { return static_cast<std::int64_t>(geometry_.total_sectors); }
+  // Bytes the image or device holds for the volume; nullopt when unknown.
+  std::optional<std::uint64_t> held_bytes() const;
+
+  // Whole sectors, written through the library below its 2 GiB reach and
+  // through the platform beyond it and in raw mode. True when all arrived.
+  bool write_sectors(std::int64_t first, const std::vector<std::uint8_t>& bytes);
 
   // Usage errors for sectors and clusters outside the volume.
   void check_sectors(std::int64_t first, std::int64_t count) const;
@@ -66,6 +79,7 @@ class EditorSession {
   std::u16string drive_;
   win::ObjectRef editor_;
   std::string fs_type_;
+  bool raw_ = false;
   volumar::VolumeGeometry geometry_;
   SectorRange sections_[kSectionCount];
 };

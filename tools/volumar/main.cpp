@@ -56,6 +56,7 @@ int main(int argc, char** argv) {
   add_edit_command(ctx);
   add_history_command(ctx);
   add_undo_command(ctx);
+  add_boot_command(ctx);
   add_demo_command(ctx);
 
   try {
