@@ -48,9 +48,13 @@ std::string unrecognised_volume(char letter) {
   const volumar::SectorRead boot =
       volumar::ReadDriveSectors({512, volumar::DiskRequest::Extended}, drive_text(letter), 0, 0, 512);
   if (!boot.bytes || !boot.complete) return "the volume's first sector cannot be read";
-  const auto problems = ondisk::boot_sector_problems(ondisk::decode_boot_sector(*boot.bytes));
-  if (problems.empty()) return "not a FAT volume (the system does not recognise its file system)";
-  std::string out = "the boot sector does not describe a FAT volume:";
+  const auto fields = ondisk::decode_boot_sector(*boot.bytes);
+  const auto problems = ondisk::boot_sector_problems(fields);
+  // Only what looks like a boot sector is worth taking apart field by field.
+  const bool looks_like_one = fields.signature == ondisk::boot::kSignatureValue ||
+                              fields.jump == ondisk::boot::kJumpShort || fields.jump == ondisk::boot::kJumpNear;
+  if (problems.empty() || !looks_like_one) return "not a FAT volume (the system does not recognise its file system)";
+  std::string out = "not a FAT volume: its boot sector is damaged:";
   for (const auto& p : problems) out += "\n  " + p;
   return out +
          "\n(dump, write and fill still work by absolute sector with --raw; a FAT32 volume may be"
