@@ -10,6 +10,7 @@
 
 #include "platform/error_codes.h"
 #include "platform/syscalls.h"
+#include "platform/volume_shortfall.h"
 #include "platform/volume_write_observer.h"
 
 namespace win {
@@ -99,6 +100,7 @@ DWORD HostFile::read_at(std::uint64_t pos, void* buffer, DWORD length, DWORD& do
   done = 0;
   if (!can_read_) return ERROR_ACCESS_DENIED;
   std::uint64_t n = fixed_size_ ? bytes_inside(*fixed_size_, pos, length) : length;
+  if (n < length && kind_ != FileKind::File) count_volume_shortfall();
   if (n == 0) return ERROR_SUCCESS;
   if (base_ + pos > kMaxOffset) return fixed_size_ ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER;
   if (others_lock(pos, n, false)) return ERROR_LOCK_VIOLATION;

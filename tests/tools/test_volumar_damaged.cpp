@@ -78,6 +78,12 @@ TEST_F(VolumarDamaged, ATruncatedImageIsReportedNeverReadAsZeros) {
     EXPECT_TRUE(refused.out.empty()) << refused.describe();
     EXPECT_NE(refused.err.find("could not be read whole"), std::string::npos) << refused.describe();
   }
+  // The script host prints no padding as data either.
+  const auto call = run({"-d", "C=" + img, "call", "clsQzVolmDrwA", "DrivePP=\"C:\"", "ClusterFoundPP=1500",
+                         "ReadSectorData", "SectorDataLocation"});
+  VOLUMAR_EXPECT_RUN(call, 1);
+  EXPECT_EQ(call.out.find("ReadSectorData ="), std::string::npos) << call.describe();
+  EXPECT_NE(call.err.find("past the end of the image"), std::string::npos) << call.describe();
   EXPECT_EQ(std::filesystem::file_size(image), 1000u * 512);
 }
 

@@ -8,6 +8,7 @@
 
 #include "platform/automation/automation_error.h"
 #include "platform/automation/class_objects.h"
+#include "platform/volume_shortfall.h"
 #include "server/class_registry.h"
 #include "tools/volumar/commands.h"
 #include "tools/volumar/editor_session.h"
@@ -128,7 +129,16 @@ class ScriptHost {
       }
     }
     const win::DISPID id = id_of(step);
+    const std::uint64_t shortfalls = win::volume_shortfalls();
     win::Variant result = object_->Invoke(id, win::DISPATCH_METHOD | win::DISPATCH_PROPERTYGET, args);
+    // The library pads bytes the volume does not hold with zeros; they are
+    // no data to print.
+    if (win::volume_shortfalls() != shortfalls) {
+      std::fflush(stdout);
+      std::fprintf(stderr, "%s: the sector lies past the end of the image or device; its bytes were not read\n",
+                   step.member.c_str());
+      return false;
+    }
     if (result.is_ref()) result = win::Variant(result.deref());
     std::string out = step.member + " = " + format_value(result);
     for (const std::string& v : by_ref) out += "\n  $" + v + " = " + format_value(vars_[v], "  ");
