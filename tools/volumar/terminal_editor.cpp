@@ -19,6 +19,7 @@
 #include "platform/automation/variant_conversion.h"
 #include "platform/drive_map.h"
 #include "platform/user32/message_box.h"
+#include "platform/volume_shortfall.h"
 #include "tools/volumar/editor_controls.h"
 #include "tools/volumar/editor_session.h"
 #include "tools/volumar/message_box_printer.h"
@@ -128,11 +129,21 @@ class TerminalEditor {
   // The current sector through the editor into the text control; its bytes
   // are read back from the dump text.
   void show() {
+    const std::uint64_t shortfalls = win::volume_shortfalls();
     guarded([&] {
       s_.call(u"ShowSectorInEditControlPP", {win::Variant(win::ObjectRef(text_)), win::Variant(false)});
       sector_ = s_.get_long(u"ClusterFoundPP");
     });
     lines_.clear();
+    // The library pads what the image does not hold with zeros: no data to
+    // show or edit.
+    if (win::volume_shortfalls() != shortfalls) {
+      message_ = "sector " + std::to_string(sector_) + " lies past the end of the image or device";
+      bytes_.clear();
+      edited_.clear();
+      cursor_ = 0;
+      return;
+    }
     const std::u16string& dump = text_->text;
     for (std::size_t start = 0, at; (at = dump.find(u"\r\n", start)) != std::u16string::npos; start = at + 2)
       lines_.push_back(dump.substr(start, at - start));
