@@ -12,8 +12,8 @@
 
 #include "bench/ratio_reporter.h"
 #include "platform/drive_map.h"
-#include "volume/drive_sectors.h"
 #include "volume/drive_info.h"
+#include "volume/drive_sectors.h"
 #include "volume/fat_tables.h"
 
 namespace {

@@ -106,7 +106,9 @@ Long WalkClusterChain(Long first_cluster) {
 
 Long LastVolumeCluster() {
   const VolumeGeometry& g = DriveInfo().Geometry;
-  return g.cluster_count ? static_cast<Long>(std::min<std::uint64_t>(g.last_cluster(), std::numeric_limits<Long>::max())) : 1;
+  return g.cluster_count
+             ? static_cast<Long>(std::min<std::uint64_t>(g.last_cluster(), std::numeric_limits<Long>::max()))
+             : 1;
 }
 
 }  // namespace volumar
