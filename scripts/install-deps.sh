@@ -8,7 +8,9 @@ packages=(
   libsqlite3-dev                               # the persistent registry store
   libcli11-dev                                 # command-line options of volumar
   libncurses-dev                               # the terminal sector editor
+  libblkid-dev                                 # partition tables of whole disks
   dosfstools mtools sleuthkit                  # peers that make and check test volumes
+  fdisk gdisk                                  # sfdisk and sgdisk: partitioned test disks
   tmux xxd bc                                  # driving the terminal editor in tests; the dump benchmark
   clang-format clang-tidy                      # scripts/lint.sh
 )

@@ -1,6 +1,7 @@
 // volumar find and mark on images made by mkfs.fat: the FAT entries on disk
 // in every copy, fsck.fat afterwards, and the refusals that keep a volume
 // unchanged.
+#include <fstream>
 #include <set>
 
 #include "format/boot_sector.h"
@@ -157,6 +158,40 @@ TEST_F(VolumarFindMark, NothingFoundGoesToStandardErrorWithExitOne) {
     EXPECT_TRUE(run.out.empty());
     EXPECT_NE(run.err.find("no bad cluster"), std::string::npos) << run.err;
   }
+}
+
+// Lists as badblocks writes them: blocks of 1024 bytes (two sectors), or of
+// --block-size; one change for the whole list, undone as one.
+TEST_F(VolumarFindMark, BadBlockListsMarkEveryClusterThatHoldsABlock) {
+  VOLUMAR_SKIP_WITHOUT_TOOLS("mcopy");
+  const auto image = make_image(dir, "bb.img", floppy());
+  ASSERT_TRUE(fixtures::mcopy_bytes(image, "DATA.BIN", std::vector<std::uint8_t>(2048, 1)).ok());  // clusters 2-5
+  const auto before = read_file(image);
+  const std::string img = image.string(), journal = (dir.path() / "j.db").string();
+  const auto list = dir.file("bad.txt");
+  std::ofstream(list) << "# badblocks -b 1024\n20\n\n40\n5\n";  // sectors 40-41, 80-81, and 10-11 (the FAT)
+  const std::vector<std::string> mark{"--journal", journal, "mark", img, "bad", "--from", list.string(), "--yes"};
+  const auto marked = volumar(mark);
+  VOLUMAR_EXPECT_RUN(marked, 0);
+  EXPECT_NE(marked.err.find("blocks outside the data area, no cluster to mark: 5"), std::string::npos)
+      << marked.describe();
+  EXPECT_NE(marked.out.find("Marked bad: 9 10 49 50"), std::string::npos) << marked.describe();
+  const auto sectors = volumar({"find", img, "bad", "--all", "--sectors"});
+  EXPECT_EQ(sectors.out, "40\n41\n80\n81\n") << sectors.describe();
+  EXPECT_TRUE(fixtures::fsck_check(image).clean);
+  VOLUMAR_EXPECT_RUN(volumar({"--journal", journal, "undo", img, "--yes"}), 0);
+  EXPECT_TRUE(read_file(image) == before);
+  // A listed block inside a file: named, and marked only with --force.
+  std::ofstream(list) << "17\n";  // sectors 34-35: clusters 3 and 4, DATA.BIN's
+  const auto refused = volumar(mark);
+  VOLUMAR_EXPECT_RUN(refused, 1);
+  EXPECT_NE(refused.err.find("clusters in use hold listed blocks: 3 4"), std::string::npos) << refused.describe();
+  EXPECT_TRUE(read_file(image) == before);
+  std::vector<std::string> forced = mark;
+  forced.push_back("--force");
+  forced.insert(forced.end(), {"--block-size", "512"});  // block 17 is sector 17 now: the root directory
+  VOLUMAR_EXPECT_RUN(volumar(forced), 0);
+  EXPECT_TRUE(read_file(image) == before);
 }
 
 TEST_F(VolumarFindMark, RefusalsAndBadClustersLeaveTheVolumeUnchanged) {

@@ -18,7 +18,7 @@ namespace volumar_tool {
 namespace {
 
 struct BootOptions {
-  std::string drive;
+  DriveArgument drive;
   bool yes = false;
   bool force = false;
 };
@@ -128,12 +128,12 @@ void add_boot_command(CommandContext& ctx) {
   boot->require_subcommand(1);
   auto show = std::make_shared<BootOptions>();
   CLI::App* s = boot->add_subcommand("show", "Decode sector 0 and its backup side by side, with their differences");
-  s->add_option("DRIVE", show->drive, "Drive letter or image path")->required();
+  add_drive_argument(*s, show->drive);
   s->callback([&run = ctx.run, show] { run = [show] { return run_show(*show); }; });
   auto restore = std::make_shared<BootOptions>();
   CLI::App* r = boot->add_subcommand("restore", "Copy the FAT32 backup boot sector over a damaged sector 0");
   r->footer("Asks before writing unless --yes; the write is journaled, so `volumar undo` takes it back.");
-  r->add_option("DRIVE", restore->drive, "Drive letter or image path")->required();
+  add_drive_argument(*r, restore->drive);
   r->add_flag("--yes,-y", restore->yes, "Write without asking");
   r->add_flag("--force", restore->force, "Write even to a mounted block device");
   r->callback([&run = ctx.run, restore] { run = [restore] { return run_restore(*restore); }; });

@@ -16,7 +16,7 @@ namespace {
 
 struct DumpOptions {
   bool raw = false;
-  std::string drive;
+  DriveArgument drive;
   std::string section;
   std::int64_t sector = -1;
   bool sector_given = false;
@@ -68,7 +68,7 @@ void add_dump_command(CommandContext& ctx) {
   sub->footer(
       "The text is exactly the editor's SectorDataFormattedPP (lines end in CR LF).\n"
       "With more than one sector a line \"Sector N\" stands before each dump.");
-  sub->add_option("DRIVE", o->drive, "Drive letter or image path")->required();
+  add_drive_argument(*sub, o->drive);
   sub->add_flag("--raw", o->raw,
                 "Sectors of 512 bytes by absolute number, without decoding the boot sector (for a volume whose\n"
                 "boot sector is damaged)");

@@ -9,10 +9,10 @@
 namespace volumar_tool {
 
 void add_edit_command(CommandContext& ctx) {
-  auto drive = std::make_shared<std::string>();
+  auto drive = std::make_shared<DriveArgument>();
   auto force = std::make_shared<bool>(false);
   CLI::App* sub = ctx.app.add_subcommand("edit", "Interactive terminal sector editor (press ? inside for the keys)");
-  sub->add_option("DRIVE", *drive, "Drive letter or image path")->required();
+  add_drive_argument(*sub, *drive);
   sub->add_flag("--force", *force, "Write even to a mounted block device");
   sub->callback([&run = ctx.run, drive, force] {
     run = [drive, force] { return run_terminal_editor(resolve_drive_argument(*drive), *force); };

@@ -19,7 +19,7 @@ namespace {
 
 struct FillOptions {
   bool raw = false;
-  std::string drive;
+  DriveArgument drive;
   std::int64_t sector = 0;
   bool yes = false;
   bool force = false;
@@ -55,7 +55,7 @@ void add_fill_command(CommandContext& ctx) {
   auto o = std::make_shared<FillOptions>();
   CLI::App* sub = ctx.app.add_subcommand("fill", "Overwrite a sector with question marks (WriteSectorDataWholeZEV)");
   sub->footer("Asks before writing unless --yes; without a terminal it needs --yes.");
-  sub->add_option("DRIVE", o->drive, "Drive letter or image path")->required();
+  add_drive_argument(*sub, o->drive);
   sub->add_flag("--raw", o->raw,
                 "Sectors of 512 bytes by absolute number, without decoding the boot sector (for a volume whose\n"
                 "boot sector is damaged)");

@@ -14,10 +14,29 @@ namespace volumar_tool {
 namespace {
 
 struct FindOptions {
-  std::string drive;
+  DriveArgument drive;
   std::string state;
   std::int64_t after = -1;
+  bool all = false;
+  bool sectors = false;
 };
+
+// Every cluster in the state: one "Cluster: C  Sectors: F-L" line each, or
+// with sectors_only every sector they cover, one number a line, as
+// badblocks lists blocks.
+int list_all(const volumar::VolumeGeometry& g, std::int32_t state, bool sectors_only) {
+  std::int64_t found = 0;
+  for (std::int32_t c = volumar::FindFatEntry(1, state); c != 0; c = volumar::FindFatEntry(c, state)) {
+    ++found;
+    const std::uint64_t first = g.sector_of(static_cast<std::uint64_t>(c)), last = first + g.sectors_per_cluster - 1;
+    if (sectors_only)
+      for (std::uint64_t s = first; s <= last; ++s) std::printf("%llu\n", static_cast<unsigned long long>(s));
+    else
+      std::printf("Cluster: %d  Sectors: %llu-%llu\n", c, static_cast<unsigned long long>(first),
+                  static_cast<unsigned long long>(last));
+  }
+  return found ? 0 : 1;
+}
 
 int run_find(const FindOptions& o) {
   EditorSession session(resolve_drive_argument(o.drive));
@@ -33,6 +52,7 @@ int run_find(const FindOptions& o) {
     if (sector >= g.first_data_sector) start = g.cluster_of(sector).value_or(g.last_cluster());
   }
   const auto state = o.state == "free" ? volumar::kFatFree : volumar::kFatBad;
+  if (o.all) return list_all(g, state, o.sectors);
   const std::int64_t cluster = volumar::FindFatEntry(static_cast<std::int32_t>(start), state);
   if (cluster == 0)
     fail("no " + o.state + " cluster" + (o.after >= 0 ? " after sector " + std::to_string(o.after) : ""));
@@ -49,12 +69,19 @@ void add_find_command(CommandContext& ctx) {
   sub->footer(
       "Prints \"Cluster: C\" and \"Sector: S\" (its first sector); exit 1 when none is found.\n"
       "With --after-sector the search starts after the cluster that holds that sector.");
-  sub->add_option("DRIVE", o->drive, "Drive letter or image path")->required();
+  add_drive_argument(*sub, o->drive);
   sub->add_option("STATE", o->state, "free or bad")->required()->check(CLI::IsMember({"free", "bad"}));
   sub->add_option("--after-sector", o->after, "Search after the cluster that holds this sector")
       ->type_name("N")
       ->check(CLI::NonNegativeNumber);
-  sub->callback([&run = ctx.run, o] { run = [o] { return run_find(*o); }; });
+  sub->add_flag("--all", o->all, "Every such cluster, one line each (exit 1 when there is none)");
+  sub->add_flag("--sectors", o->sectors,
+                "With --all: every sector those clusters cover, one number a line, as badblocks lists blocks");
+  sub->callback([&run = ctx.run, o, sub] {
+    if (o->sectors && !o->all) throw CLI::ValidationError("--sectors", "needs --all");
+    if (o->all && sub->count("--after-sector")) throw CLI::ValidationError("--all", "excludes --after-sector");
+    run = [o] { return run_find(*o); };
+  });
 }
 
 }  // namespace volumar_tool

@@ -18,15 +18,15 @@ std::string state_text(const JournalChange& c) {
   return c.state;
 }
 
-int run_history(const std::string& drive) {
+int run_history(const DriveArgument& drive) {
   const char letter = resolve_drive_argument(drive);
   const VolumeKey key = volume_key(letter);
-  if (key.path.empty()) fail(drive + ": no raw volume behind this drive");
+  if (key.path.empty()) fail(drive.text + ": no raw volume behind this drive");
   UndoJournal* j = journal();
   if (!j) usage_error("history needs the journal (--no-journal is given)");
   const auto changes = j->changes(key);
   if (changes.empty()) {
-    std::printf("no changes recorded for %s\n", drive.c_str());
+    std::printf("no changes recorded for %s\n", drive.text.c_str());
     return 0;
   }
   const std::uint32_t bps = journal_sector_size(key);
@@ -43,12 +43,12 @@ int run_history(const std::string& drive) {
 }  // namespace
 
 void add_history_command(CommandContext& ctx) {
-  auto drive = std::make_shared<std::string>();
+  auto drive = std::make_shared<DriveArgument>();
   CLI::App* sub = ctx.app.add_subcommand("history", "List the changes the undo journal holds for a volume");
   sub->footer(
       "One line per change: its number (for undo --change), when, its state (complete, undone,\n"
       "interrupted), the sectors it wrote and the command line that made it.");
-  sub->add_option("DRIVE", *drive, "Drive letter or image path")->required();
+  add_drive_argument(*sub, *drive);
   sub->callback([&run = ctx.run, drive] { run = [drive] { return run_history(*drive); }; });
 }
 

@@ -36,7 +36,7 @@ std::vector<std::u16string> volume_properties() {
 const std::set<std::u16string> kUnsignedProperties = {u"TotalSectorsPP", u"HiddenSectorsPP", u"ReservedSectorsPP",
                                                       u"SectorsPerFATPP", u"RootDirectoryStartPP"};
 
-int run_info(const std::string& drive) {
+int run_info(const DriveArgument& drive) {
   EditorSession session(resolve_drive_argument(drive));
   std::string out;
   for (const std::u16string& n : volume_properties()) {
@@ -77,9 +77,9 @@ int run_info(const std::string& drive) {
 }  // namespace
 
 void add_info_command(CommandContext& ctx) {
-  auto drive = std::make_shared<std::string>();
+  auto drive = std::make_shared<DriveArgument>();
   CLI::App* sub = ctx.app.add_subcommand("info", "Print the volume's properties and its disk sections");
-  sub->add_option("DRIVE", *drive, "Drive letter or image path")->required();
+  add_drive_argument(*sub, *drive);
   sub->callback([&run = ctx.run, drive] { run = [drive] { return run_info(*drive); }; });
 }
 

@@ -1,10 +1,12 @@
 // volumar mark DRIVE bad|free: marks one cluster in every FAT copy.
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <fstream>
 #include <memory>
 
 #include "format/fat_entry.h"
 #include "platform/drive_map.h"
+#include "tools/volumar/bad_block_list.h"
 #include "tools/volumar/commands.h"
 #include "tools/volumar/drive_argument.h"
 #include "tools/volumar/editor_session.h"
@@ -16,10 +18,12 @@ namespace volumar_tool {
 namespace {
 
 struct MarkOptions {
-  std::string drive;
+  DriveArgument drive;
   std::string state;
   std::int64_t sector = -1;
   std::int64_t cluster = -1;
+  std::string from;
+  std::uint64_t block_size = 1024;
   bool yes = false;
   bool force = false;
 };
@@ -36,9 +40,61 @@ std::string entry_meaning(ondisk::FatType type, std::uint32_t v) {
   return {};
 }
 
+bool in_use(ondisk::FatType type, std::uint32_t entry) {
+  const auto state = ondisk::entry_state(type, entry);
+  return state == ondisk::EntryState::Link || state == ondisk::EntryState::EndOfChain;
+}
+
+std::string numbers(const std::vector<std::uint64_t>& list) {
+  std::string out;
+  for (std::uint64_t n : list) out += (out.empty() ? "" : " ") + std::to_string(n);
+  return out;
+}
+
+// mark bad --from FILE: every cluster that holds a listed block, in one
+// change. Clusters in use are named, and marked only with --force.
+int mark_from_list(EditorSession& session, const MarkOptions& o) {
+  std::ifstream in(o.from);
+  if (!in) usage_error("--from " + o.from + ": cannot be read");
+  const auto blocks = read_bad_block_list(in, o.from);
+  const volumar::VolumeGeometry& g = session.geometry();
+  const BadBlockClusters found = clusters_of_blocks(g, blocks, o.block_size);
+  if (!found.outside_data.empty())
+    std::fprintf(stderr, "volumar: warning: blocks outside the data area, no cluster to mark: %s\n",
+                 numbers(found.outside_data).c_str());
+  std::vector<std::uint64_t> to_mark, used, already;
+  for (std::uint64_t c : found.clusters) {
+    const auto entry = volumar::FatEntryValue(static_cast<std::int32_t>(c));
+    if (!entry) fail("cluster " + std::to_string(c) + " has no entry in the FAT (the FAT is shorter than the volume)");
+    if (ondisk::entry_state(*g.type, *entry) == ondisk::EntryState::Bad) {
+      already.push_back(c);
+      continue;
+    }
+    if (in_use(*g.type, *entry)) used.push_back(c);
+    to_mark.push_back(c);
+  }
+  if (!used.empty() && !o.force)
+    fail("clusters in use hold listed blocks: " + numbers(used) +
+         "; marking them bad cuts the chains of the files that hold them (--force marks them all the same)");
+  if (!already.empty()) std::printf("Already bad: %s\n", numbers(already).c_str());
+  if (to_mark.empty()) {
+    std::printf("Nothing to mark\n");
+    return 0;
+  }
+  guard_write(session.letter(), "Mark " + std::to_string(to_mark.size()) + " clusters bad?", o.yes, o.force);
+  for (std::uint64_t c : to_mark)
+    if (!volumar::SetFatEntry(session.drive(), static_cast<std::int32_t>(c),
+                              static_cast<std::int32_t>(ondisk::kFat32Bad)))
+      fail("the FAT was not written at cluster " + std::to_string(c) + "; `volumar undo` takes back the marks made");
+  std::printf("Marked bad: %s\n", numbers(to_mark).c_str());
+  if (!used.empty()) std::printf("In use before: %s\n", numbers(used).c_str());
+  return 0;
+}
+
 int run_mark(const MarkOptions& o) {
   EditorSession session(resolve_drive_argument(o.drive));
   session.require_fat();
+  if (!o.from.empty()) return mark_from_list(session, o);
   const volumar::VolumeGeometry& g = session.geometry();
   std::int64_t cluster;
   if (o.sector >= 0) {
@@ -59,8 +115,7 @@ int run_mark(const MarkOptions& o) {
   // Cutting a file's chain, or handing a cluster known bad back for use,
   // loses data later: only on purpose.
   const auto state = ondisk::entry_state(type, *old);
-  const bool in_use = state == ondisk::EntryState::Link || state == ondisk::EntryState::EndOfChain;
-  if (bad && in_use && !o.force)
+  if (bad && in_use(type, *old) && !o.force)
     fail("cluster " + std::to_string(cluster) +
          " is in use; marking it bad cuts the chain of the file that holds it"
          " (--force marks it all the same)");
@@ -88,20 +143,30 @@ void add_mark_command(CommandContext& ctx) {
   sub->footer(
       "Prints the entry's old and new value and \"Cluster: C\". Asks before writing unless --yes;\n"
       "without a terminal it needs --yes. Marking a cluster in use bad, or a bad cluster free,\n"
-      "needs --force.");
-  sub->add_option("DRIVE", o->drive, "Drive letter or image path")->required();
+      "needs --force. --from FILE reads the block numbers badblocks writes (badblocks -o FILE)\n"
+      "and marks every cluster holding one, in one change that volumar undo takes back.");
+  add_drive_argument(*sub, o->drive);
   sub->add_option("STATE", o->state, "bad or free")->required()->check(CLI::IsMember({"bad", "free"}));
   auto* s = sub->add_option("--sector", o->sector, "The cluster that holds this sector")
                 ->type_name("N")
                 ->check(CLI::NonNegativeNumber);
   auto* c = sub->add_option("--cluster", o->cluster, "The cluster")->type_name("C")->check(CLI::NonNegativeNumber);
+  auto* f = sub->add_option("--from", o->from, "Mark bad every cluster that holds a block of this badblocks list")
+                ->type_name("FILE");
+  sub->add_option("--block-size", o->block_size, "The list's block size in bytes, as badblocks -b (default 1024)")
+      ->type_name("BYTES")
+      ->check(CLI::PositiveNumber);
   s->excludes(c);
   c->excludes(s);
+  f->excludes(s);
+  f->excludes(c);
   sub->add_flag("--yes,-y", o->yes, "Write without asking");
   sub->add_flag("--force", o->force,
                 "Write even to a mounted block device, and mark a cluster in use bad or a bad cluster free");
   sub->callback([&run = ctx.run, o, sub] {
-    if (sub->count("--sector") + sub->count("--cluster") == 0) throw CLI::RequiredError("--sector or --cluster");
+    if (sub->count("--sector") + sub->count("--cluster") + sub->count("--from") == 0)
+      throw CLI::RequiredError("--sector, --cluster or --from");
+    if (!o->from.empty() && o->state != "bad") throw CLI::ValidationError("--from", "marks clusters bad only");
     run = [o] { return run_mark(*o); };
   });
 }

@@ -16,7 +16,7 @@ namespace volumar_tool {
 namespace {
 
 struct UndoOptions {
-  std::string drive;
+  DriveArgument drive;
   std::int64_t change = 0;
   bool yes = false;
   bool force = false;
@@ -59,7 +59,7 @@ void restore(char letter, const JournalChange& c) {
 int run_undo(const UndoOptions& o) {
   const char letter = resolve_drive_argument(o.drive);
   const VolumeKey key = volume_key(letter);
-  if (key.path.empty()) fail(o.drive + ": no raw volume behind this drive");
+  if (key.path.empty()) fail(o.drive.text + ": no raw volume behind this drive");
   UndoJournal* j = journal();
   if (!j) usage_error("undo needs the journal (--no-journal is given)");
   const JournalChange c = pick(j->changes(key), o);
@@ -92,7 +92,7 @@ void add_undo_command(CommandContext& ctx) {
       "Refuses, naming the sectors, when they have changed since the change was made, unless --force.\n"
       "An interrupted change is restored from the bytes it had begun to overwrite. The undo is\n"
       "journaled itself, so it can be undone in turn.");
-  sub->add_option("DRIVE", o->drive, "Drive letter or image path")->required();
+  add_drive_argument(*sub, o->drive);
   sub->add_option("--change", o->change, "The change to undo (its number in volumar history)")
       ->type_name("ID")
       ->check(CLI::PositiveNumber);

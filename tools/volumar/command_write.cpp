@@ -23,7 +23,7 @@ namespace {
 
 struct WriteOptions {
   bool raw = false;
-  std::string drive;
+  DriveArgument drive;
   std::int64_t sector = 0;
   std::int64_t offset = 0;
   std::string hex;
@@ -110,7 +110,7 @@ void add_write_command(CommandContext& ctx) {
   auto o = std::make_shared<WriteOptions>();
   CLI::App* sub = ctx.app.add_subcommand("write", "Write bytes at a byte offset of a sector, changing no other byte");
   sub->footer("Asks before writing unless --yes; without a terminal it needs --yes.");
-  sub->add_option("DRIVE", o->drive, "Drive letter or image path")->required();
+  add_drive_argument(*sub, o->drive);
   sub->add_flag("--raw", o->raw,
                 "Sectors of 512 bytes by absolute number, without decoding the boot sector (for a volume whose\n"
                 "boot sector is damaged)");

@@ -3,11 +3,14 @@
 
 #include <sys/stat.h>
 
+#include <CLI/CLI.hpp>
 #include <cctype>
 #include <charconv>
+#include <cstdio>
 #include <filesystem>
 #include <vector>
 
+#include "tools/volumar/partition_table.h"
 #include "tools/volumar/tool_error.h"
 
 namespace volumar_tool {
@@ -23,20 +26,146 @@ bool starts_with_key(std::string_view piece, std::string_view key) {
   return piece.size() > key.size() && lower(piece.substr(0, key.size())) == key && piece[key.size()] == '=';
 }
 
+std::vector<std::string_view> split_at_commas(std::string_view rest) {
+  std::vector<std::string_view> pieces;
+  for (;;) {
+    const auto comma = rest.find(',');
+    pieces.push_back(rest.substr(0, comma));
+    if (comma == std::string_view::npos) return pieces;
+    rest.remove_prefix(comma + 1);
+  }
+}
+
+// Where the volume lies on the disk, as the mapping's text gives it.
+struct Placement {
+  std::optional<std::string_view> offset;
+  std::optional<std::string_view> length;
+  std::optional<std::string_view> partition;
+};
+
+int parse_partition_number(std::string_view text) {
+  int number = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size() || number < 1)
+    usage_error("partition= wants a partition number from 1, not '" + std::string(text) + "'");
+  return number;
+}
+
+void place_volume(DriveMapping& mapping, const Placement& where) {
+  win::VolumeMapping& volume = mapping.volume;
+  const std::string name = "--drive " + std::string(1, mapping.letter);
+  if (where.partition) {
+    if (where.offset || where.length)
+      usage_error(name + ": partition= places the volume itself; give it without offset= and length=");
+    map_partition(volume, parse_partition_number(*where.partition));
+    return;
+  }
+  // A sector is the disk's own: asking a block device for its size is only
+  // worth it when a count is given.
+  const std::uint64_t sector = where.offset || where.length ? disk_sector_size(volume.path) : 512;
+  if (where.offset) volume.offset = parse_byte_count(*where.offset, sector);
+  if (where.length) volume.length = parse_byte_count(*where.length, sector);
+  if (volume.length && *volume.length == 0) usage_error(name + ": length 0");
+}
+
+// Reading or writing past the end of the image would fail or grow the
+// file; what is there stays readable.
+void cut_at_disk_end(win::VolumeMapping& volume, const PartitionTable& table, const Partition& chosen) {
+  const std::uint64_t end = chosen.offset + chosen.length;
+  if (end <= table.disk_bytes) return;
+  const std::string which = "partition " + std::to_string(chosen.number) + " of " + table.path;
+  if (chosen.offset >= table.disk_bytes)
+    fail(which + " starts at byte " + std::to_string(chosen.offset) + ", past the end of the disk (" +
+         std::to_string(table.disk_bytes) + " bytes)");
+  const std::uint64_t beyond = end - table.disk_bytes;
+  volume.length = table.disk_bytes - chosen.offset;
+  volume.read_only = true;
+  std::fprintf(stderr,
+               "volumar: warning: %s reaches %llu bytes (%llu sectors) past the end of the disk; it is mapped "
+               "read-only, cut to the %llu bytes the disk holds of it\n",
+               which.c_str(), static_cast<unsigned long long>(beyond),
+               static_cast<unsigned long long>(beyond / table.sector_size),
+               static_cast<unsigned long long>(*volume.length));
+}
+
+// The library would take the disk's first sector for a boot sector; an
+// explicit offset (0 included) is left alone, as a way to reach the whole disk.
+void refuse_partitioned_disk(char letter, const win::VolumeMapping& volume) {
+  if (volume.offset) return;
+  const auto table = read_partition_table(volume.path);
+  if (!table) return;
+  fail(volume.path + " is a whole disk with a partition table (" + scheme_name(table->scheme) +
+       "), not a FAT volume; use --partition N or -d " + std::string(1, letter) + "=" + volume.path +
+       ",partition=N:\n" + partition_listing(*table));
+}
+
+char named_letter(const DriveArgument& drive) {
+  const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(drive.text[0])));
+  if (drive.partition)
+    usage_error("--partition goes with the path of a disk; for a letter map it with -d " + std::string(1, letter) +
+                "=PATH,partition=N");
+  if (!win::DriveMap::find(letter))
+    usage_error(std::string(1, letter) + ": names no drive (map it with -d " + std::string(1, letter) +
+                "=IMAGE, or give the image's path)");
+  return letter;
+}
+
+char letter_mapped_to(const win::VolumeMapping& wanted) {
+  std::error_code ec;
+  const auto path = std::filesystem::weakly_canonical(wanted.path, ec);
+  for (char l = 'C'; l <= 'Z'; ++l) {
+    const auto found = win::DriveMap::find(l);
+    if (found && !found->path.empty() && found->offset == wanted.offset && found->length == wanted.length &&
+        std::filesystem::weakly_canonical(found->path, ec) == path)
+      return l;
+  }
+  return 0;
+}
+
+char letter_for_path(const DriveArgument& drive) {
+  std::error_code ec;
+  if (!std::filesystem::exists(drive.text, ec)) fail("no such image or device: " + drive.text);
+  win::VolumeMapping wanted;
+  wanted.path = drive.text;
+  if (drive.partition) map_partition(wanted, *drive.partition);
+  if (const char letter = letter_mapped_to(wanted)) return letter;
+  for (char l = 'C'; l <= 'Z'; ++l)
+    if (!win::DriveMap::find(l)) {
+      win::DriveMap::map(l, wanted);
+      return l;
+    }
+  fail("no free drive letter for " + drive.text);
+}
+
+void check_raw_volume(char letter) {
+  const auto mapping = win::DriveMap::find(letter);
+  if (mapping->path.empty()) fail(std::string(1, letter) + ": has no raw volume (only a folder)");
+  struct stat st {};
+  if (::stat(mapping->path.c_str(), &st) != 0)
+    fail(std::string(1, letter) + ": no such image or device: " + mapping->path);
+  if (S_ISDIR(st.st_mode)) fail(std::string(1, letter) + ": " + mapping->path + " is a folder, not an image or device");
+  refuse_partitioned_disk(letter, *mapping);
+}
+
 }  // namespace
 
-std::uint64_t parse_byte_count(std::string_view text) {
+std::uint64_t parse_byte_count(std::string_view text, std::uint64_t sector_size) {
+  struct Unit {
+    std::string_view suffix;
+    std::uint64_t scale;
+  };
+  // The longer suffixes first, so that "KiB" is not read as digits then "B".
+  const Unit units[] = {{"kib", 1ull << 10}, {"mib", 1ull << 20}, {"gib", 1ull << 30}, {"k", 1ull << 10},
+                        {"m", 1ull << 20},   {"g", 1ull << 30},   {"s", sector_size}};
   std::string_view digits = text;
   std::uint64_t scale = 1;
-  if (!digits.empty()) {
-    switch (std::toupper(static_cast<unsigned char>(digits.back()))) {
-      case 'K': scale = 1024; break;
-      case 'M': scale = 1024 * 1024; break;
-      case 'G': scale = 1024ull * 1024 * 1024; break;
-      default: break;
+  const std::string low = lower(text);
+  for (const Unit& unit : units)
+    if (low.size() > unit.suffix.size() && low.ends_with(unit.suffix)) {
+      scale = unit.scale;
+      digits.remove_suffix(unit.suffix.size());
+      break;
     }
-    if (scale != 1) digits.remove_suffix(1);
-  }
   int base = 10;
   if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
     base = 16;
@@ -45,7 +174,7 @@ std::uint64_t parse_byte_count(std::string_view text) {
   std::uint64_t value = 0;
   auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
   if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size() ||
-      (scale != 1 && value > UINT64_MAX / scale))
+      (scale > 1 && value > UINT64_MAX / scale))
     usage_error("not a byte count: '" + std::string(text) + "'");
   return value * scale;
 }
@@ -64,28 +193,24 @@ DriveMapping parse_drive_mapping(std::string_view text) {
   const auto eq = text.find('=');
   std::string_view letter_part = eq == std::string_view::npos ? text : text.substr(0, eq);
   if (eq == std::string_view::npos || !is_drive_letter_text(letter_part))
-    usage_error("--drive wants L=PATH[,offset=BYTES][,length=BYTES][,folder=DIR][,type=NAME], not '" +
+    usage_error("--drive wants L=PATH[,partition=N][,offset=BYTES][,length=BYTES][,folder=DIR][,type=NAME], not '" +
                 std::string(text) + "'");
   DriveMapping mapping;
   mapping.letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter_part[0])));
 
   // Pieces that are not a known option belong to the path, which may hold commas.
-  std::vector<std::string_view> pieces;
-  std::string_view rest = text.substr(eq + 1);
-  for (;;) {
-    const auto comma = rest.find(',');
-    pieces.push_back(rest.substr(0, comma));
-    if (comma == std::string_view::npos) break;
-    rest.remove_prefix(comma + 1);
-  }
+  const std::vector<std::string_view> pieces = split_at_commas(text.substr(eq + 1));
   std::string path(pieces[0]);
+  Placement where;
   for (std::size_t i = 1; i < pieces.size(); ++i) {
     const std::string_view p = pieces[i];
     const std::string_view value = p.substr(p.find('=') + 1);
     if (starts_with_key(p, "offset"))
-      mapping.volume.offset = parse_byte_count(value);
+      where.offset = value;
     else if (starts_with_key(p, "length"))
-      mapping.volume.length = parse_byte_count(value);
+      where.length = value;
+    else if (starts_with_key(p, "partition"))
+      where.partition = value;
     else if (starts_with_key(p, "folder"))
       mapping.volume.folder = std::string(value);
     else if (starts_with_key(p, "type"))
@@ -94,9 +219,25 @@ DriveMapping parse_drive_mapping(std::string_view text) {
       path += "," + std::string(p);
   }
   mapping.volume.path = path;
-  if (mapping.volume.length && *mapping.volume.length == 0)
-    usage_error("--drive " + std::string(1, mapping.letter) + ": length 0");
+  place_volume(mapping, where);
   return mapping;
+}
+
+void map_partition(win::VolumeMapping& volume, int number) {
+  std::error_code ec;
+  if (!std::filesystem::exists(volume.path, ec)) fail("no such image or device: " + volume.path);
+  const auto table = read_partition_table(volume.path);
+  const std::string which = "partition " + std::to_string(number);
+  if (!table) usage_error(volume.path + " has no partition table (MBR or GPT), so no " + which);
+  const Partition* chosen = table->find(number);
+  if (!chosen) usage_error(volume.path + " has no " + which + "; its partitions are:\n" + partition_listing(*table));
+  if (chosen->extended)
+    usage_error(which + " of " + volume.path +
+                " is an extended partition, which only holds the logical partitions (5 and on):\n" +
+                partition_listing(*table));
+  volume.offset = chosen->offset;
+  volume.length = chosen->length;
+  cut_at_disk_end(volume, *table, *chosen);
 }
 
 bool is_drive_letter_text(std::string_view text) {
@@ -108,39 +249,23 @@ bool is_drive_letter_text(std::string_view text) {
 
 std::u16string drive_text(char letter) { return {static_cast<char16_t>(letter), u':'}; }
 
+void add_drive_argument(CLI::App& command, DriveArgument& drive) {
+  command.add_option("DRIVE", drive.text, "Drive letter or image path")->required();
+  command
+      .add_option_function<int>(
+          "--partition", [&drive](const int& number) { drive.partition = number; },
+          "Partition N of the whole-disk image or device DRIVE (MBR or GPT; logical partitions from 5)")
+      ->type_name("N")
+      ->check(CLI::PositiveNumber);
+}
+
 char resolve_drive_argument(std::string_view text) {
-  char letter = 0;
-  if (is_drive_letter_text(text)) {
-    letter = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
-    if (!win::DriveMap::find(letter))
-      usage_error(std::string(1, letter) + ": names no drive (map it with -d " + std::string(1, letter) +
-                  "=IMAGE, or give the image's path)");
-  } else {
-    std::error_code ec;
-    const std::filesystem::path path(text);
-    if (!std::filesystem::exists(path, ec)) fail("no such image or device: " + std::string(text));
-    const auto wanted = std::filesystem::weakly_canonical(path, ec);
-    for (char l = 'C'; l <= 'Z' && !letter; ++l) {
-      auto found = win::DriveMap::find(l);
-      if (found && !found->offset && !found->length && !found->path.empty() &&
-          std::filesystem::weakly_canonical(found->path, ec) == wanted)
-        letter = l;
-    }
-    for (char l = 'C'; l <= 'Z' && !letter; ++l)
-      if (!win::DriveMap::find(l)) {
-        win::VolumeMapping mapping;
-        mapping.path = std::string(text);
-        win::DriveMap::map(l, mapping);
-        letter = l;
-      }
-    if (!letter) fail("no free drive letter for " + std::string(text));
-  }
-  const auto mapping = win::DriveMap::find(letter);
-  if (mapping->path.empty()) fail(std::string(1, letter) + ": has no raw volume (only a folder)");
-  struct stat st {};
-  if (::stat(mapping->path.c_str(), &st) != 0)
-    fail(std::string(1, letter) + ": no such image or device: " + mapping->path);
-  if (S_ISDIR(st.st_mode)) fail(std::string(1, letter) + ": " + mapping->path + " is a folder, not an image or device");
+  return resolve_drive_argument(DriveArgument{std::string(text), std::nullopt});
+}
+
+char resolve_drive_argument(const DriveArgument& drive) {
+  const char letter = is_drive_letter_text(drive.text) ? named_letter(drive) : letter_for_path(drive);
+  check_raw_volume(letter);
   return letter;
 }
 

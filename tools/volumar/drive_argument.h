@@ -2,10 +2,15 @@
 // argument of the commands (a letter, or a path mapped to a free letter).
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "platform/drive_map.h"
+
+namespace CLI {
+class App;
+}
 
 namespace volumar_tool {
 
@@ -14,12 +19,20 @@ struct DriveMapping {
   win::VolumeMapping volume;
 };
 
-// "L=PATH[,offset=BYTES][,length=BYTES][,folder=DIR][,type=NAME]".
-// Raises a usage error naming what is wrong.
+// "L=PATH[,partition=N][,offset=BYTES][,length=BYTES][,folder=DIR][,type=NAME]".
+// partition= reads the disk's partition table and sets the offset and length
+// from it (see map_partition). Raises a usage error naming what is wrong.
 DriveMapping parse_drive_mapping(std::string_view text);
 
-// BYTES: decimal or 0x hex, optionally followed by K, M or G (powers of 1024).
-std::uint64_t parse_byte_count(std::string_view text);
+// BYTES: decimal or 0x hex, optionally followed by a unit: K or KiB, M or
+// MiB, G or GiB (powers of 1024), or s (sectors of sector_size bytes).
+std::uint64_t parse_byte_count(std::string_view text, std::uint64_t sector_size = 512);
+
+// Points volume (its path set) at partition `number` of the disk there. A
+// partition that reaches past the end of the disk is cut to what the disk
+// holds and made read-only, with a warning. A number the table does not
+// have is a usage error listing the partitions.
+void map_partition(win::VolumeMapping& volume, int number);
 
 // "Removable", "Fixed", "Remote", "CDRom", "RAMDisk", without regard to case.
 win::DriveType parse_drive_type(std::string_view name);
@@ -27,9 +40,20 @@ win::DriveType parse_drive_type(std::string_view name);
 // C, C:, c:\ and c:/ name a letter; anything else is a path.
 bool is_drive_letter_text(std::string_view text);
 
+// The DRIVE argument of a command, with its --partition option.
+struct DriveArgument {
+  std::string text;              // a letter or a path
+  std::optional<int> partition;  // a partition of the disk at the path
+};
+
+// Adds DRIVE and --partition N to a command.
+void add_drive_argument(CLI::App& command, DriveArgument& drive);
+
 // The letter a DRIVE argument names. A path is mapped to the first free
-// letter from C (reusing a letter already mapped to the same path). A letter
-// that names no drive, and a missing image, are errors that say so.
+// letter from C (reusing a letter already mapped to the same path and
+// partition). A letter that names no drive, a missing image, and a whole
+// partitioned disk without an offset or partition are errors that say so.
+char resolve_drive_argument(const DriveArgument& drive);
 char resolve_drive_argument(std::string_view text);
 
 // "C:" for a letter: the drive text handed to the library.

@@ -19,7 +19,8 @@ namespace volumar_tool {
 void add_global_options(CLI::App& app, GlobalOptions& o) {
   app.add_option("-d,--drive", o.drives,
                  "Map a drive letter to an image file or block device (repeatable):\n"
-                 "L=PATH[,offset=BYTES][,length=BYTES][,folder=DIR][,type=NAME]\n"
+                 "L=PATH[,partition=N][,offset=BYTES][,length=BYTES][,folder=DIR][,type=NAME]\n"
+                 "BYTES: a number, 0x hex, or with a unit: 2048s (sectors of the disk), KiB, MiB, GiB\n"
                  "type: Removable, Fixed, Remote, CDRom or RAMDisk")
       ->type_name("L=PATH[,...]");
   app.add_option("--family", o.family, "Platform family the library sees (default nt)")
