@@ -156,5 +156,41 @@ TEST_F(VolumarEdit, ClusterKeysFollowTheClusterNumbersWhereverTheRootIs) {
   ed.keys({"q"});
 }
 
+// Raw mode on a volume whose boot sector does not decode, and a sector past
+// 4 GiB of a large volume: moved to, edited and written like any other.
+TEST_F(VolumarEdit, RawModeAndSectorsPastTheLibrarysReach) {
+  std::vector<std::uint8_t> zero_size{0, 0};
+  write_bytes(image, 11, zero_size);  // bytes per sector 0
+  const auto damaged = read_file(image);
+  fixtures::MkfsOptions o;
+  o.fat_bits = 32;
+  o.size_kb = 5 * 1024 * 1024;
+  const auto large = make_image(dir, "large.img", o);
+  const struct {
+    std::vector<std::string> args;
+    std::string sector, status;
+    std::filesystem::path image;
+  } cases[] = {{{"--journal", dir.file("j.db").string(), "edit", "--raw", image.string()}, "70", "raw 0-2879", image},
+               {{"--journal", dir.file("j.db").string(), "edit", large.string()}, "9000000", "Sector: 9000000", large}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.status);
+    TmuxEditor ed(c.args);
+    ASSERT_TRUE(ed.started());
+    ASSERT_TRUE(ed.wait_for({"Sector: 0"})) << ed.screen();
+    ed.keys({"g", c.sector, "Enter"});
+    ASSERT_TRUE(ed.wait_for({c.status, "Sector: " + c.sector, "000 |00 00 00"})) << ed.screen();
+    ed.keys({"4", "1", "w"});
+    ASSERT_TRUE(ed.wait_for({"Write 1 changed bytes to sector " + c.sector + "?"})) << ed.screen();
+    ed.keys({"y"});
+    ASSERT_TRUE(ed.wait_for({"wrote 1 bytes to sector " + c.sector, "000 |41 00"})) << ed.screen();
+    ed.keys({"q"});
+    ASSERT_TRUE(ed.wait_for({"EXIT=0"})) << ed.screen();
+    EXPECT_EQ(read_bytes(c.image, std::stoull(c.sector) * 512, 1)[0], 0x41);
+  }
+  // Both journaled: undo puts the damaged image back as it was.
+  VOLUMAR_EXPECT_RUN(volumar({"--journal", dir.file("j.db").string(), "undo", image.string(), "--yes"}), 0);
+  EXPECT_TRUE(read_file(image) == damaged);
+}
+
 }  // namespace
 }  // namespace tooltest

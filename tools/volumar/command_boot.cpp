@@ -19,6 +19,7 @@ namespace {
 
 struct BootOptions {
   DriveArgument drive;
+  bool backup_only = false;
   bool yes = false;
   bool force = false;
 };
@@ -94,6 +95,12 @@ int run_show(const BootOptions& o) {
   const BootCopies c = read_copies(resolve_drive_argument(o.drive));
   const auto primary = ondisk::decode_boot_sector(c.primary), backup = ondisk::decode_boot_sector(c.backup);
   const auto p = fields_of(primary), b = fields_of(backup);
+  if (o.backup_only) {
+    std::printf("sector %llu\n", static_cast<unsigned long long>(c.backup_sector));
+    for (const auto& [name, value] : b) std::printf("%-24s %s\n", name, value.c_str());
+    for (const auto& problem : ondisk::boot_sector_problems(backup)) std::printf("the backup: %s\n", problem.c_str());
+    return 0;
+  }
   std::printf("%-24s %-16s %-16s\n", "", "sector 0", ("sector " + std::to_string(c.backup_sector)).c_str());
   for (std::size_t i = 0; i < p.size(); ++i)
     std::printf("%-24s %-16s %-16s%s\n", p[i].first, p[i].second.c_str(), b[i].second.c_str(),
@@ -129,6 +136,7 @@ void add_boot_command(CommandContext& ctx) {
   auto show = std::make_shared<BootOptions>();
   CLI::App* s = boot->add_subcommand("show", "Decode sector 0 and its backup side by side, with their differences");
   add_drive_argument(*s, show->drive);
+  s->add_flag("--backup", show->backup_only, "Decode the backup copy alone");
   s->callback([&run = ctx.run, show] { run = [show] { return run_show(*show); }; });
   auto restore = std::make_shared<BootOptions>();
   CLI::App* r = boot->add_subcommand("restore", "Copy the FAT32 backup boot sector over a damaged sector 0");

@@ -11,11 +11,13 @@ namespace volumar_tool {
 void add_edit_command(CommandContext& ctx) {
   auto drive = std::make_shared<DriveArgument>();
   auto force = std::make_shared<bool>(false);
+  auto raw = std::make_shared<bool>(false);
   CLI::App* sub = ctx.app.add_subcommand("edit", "Interactive terminal sector editor (press ? inside for the keys)");
   add_drive_argument(*sub, *drive);
   sub->add_flag("--force", *force, "Write even to a mounted block device");
-  sub->callback([&run = ctx.run, drive, force] {
-    run = [drive, force] { return run_terminal_editor(resolve_drive_argument(*drive), *force); };
+  sub->add_flag("--raw", *raw, "Sectors of 512 bytes by number, without sections or clusters (a damaged boot sector)");
+  sub->callback([&run = ctx.run, drive, force, raw] {
+    run = [drive, force, raw] { return run_terminal_editor(resolve_drive_argument(*drive), *force, *raw); };
   });
 }
 

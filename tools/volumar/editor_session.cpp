@@ -168,22 +168,29 @@ void EditorSession::check_cluster(std::int64_t cluster) const {
                 std::to_string(g.kFirstDataCluster) + "-" + std::to_string(g.last_cluster()) + ")");
 }
 
+void EditorSession::unread(std::int64_t first, std::int64_t count) const {
+  std::string why = "the image or device may be shorter than the volume";
+  if (const auto held = held_bytes(); held && bytes_per_sector() > 0) {
+    const auto sectors = static_cast<std::int64_t>(*held) / bytes_per_sector();
+    if (first + count > sectors)
+      why = sectors ? "the image ends after sector " + std::to_string(sectors - 1) : "the image holds no whole sector";
+  }
+  fail(std::string(1, letter_) + ": sectors " + std::to_string(first) + "-" + std::to_string(first + count - 1) +
+       " could not be read whole (" + why + ")");
+}
+
 std::vector<std::uint8_t> EditorSession::read_sectors(std::int64_t first, std::int64_t count) const {
   if (raw_ || beyond_library_reach(first, count, bytes_per_sector())) {
     auto far = read_far_sectors(letter_, static_cast<std::uint64_t>(first), static_cast<std::uint64_t>(count),
                                 static_cast<std::uint64_t>(bytes_per_sector()));
-    if (!far)
-      fail(std::string(1, letter_) + ": sectors " + std::to_string(first) + "-" + std::to_string(first + count - 1) +
-           " could not be read whole (the image or device may be shorter than the volume)");
+    if (!far) unread(first, count);
     return std::move(*far);
   }
   auto read = volumar::ReadDriveSectors(volumar::DriveSectorAccess(), drive_, static_cast<std::int32_t>(first), 0,
                                         static_cast<std::int32_t>(count * bytes_per_sector()));
   if (!read.bytes) fail(std::string(1, letter_) + ": the volume cannot be opened for reading");
   // Bytes the volume did not deliver are no data to show or write back.
-  if (!read.complete)
-    fail(std::string(1, letter_) + ": sectors " + std::to_string(first) + "-" + std::to_string(first + count - 1) +
-         " could not be read whole (the image or device may be shorter than the volume)");
+  if (!read.complete) unread(first, count);
   return std::move(*read.bytes);
 }
 

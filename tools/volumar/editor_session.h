@@ -75,6 +75,7 @@ class EditorSession {
   std::vector<std::uint8_t> read_sectors(std::int64_t first, std::int64_t count) const;
 
  private:
+  [[noreturn]] void unread(std::int64_t first, std::int64_t count) const;
   char letter_;
   std::u16string drive_;
   win::ObjectRef editor_;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "drw/drw_enumerations.h"
+#include "drw/hex_dump.h"
 #include "platform/ansi_code_page.h"
 #include "platform/automation/automation_error.h"
 #include "platform/automation/variant_conversion.h"
@@ -22,6 +23,7 @@
 #include "platform/volume_shortfall.h"
 #include "tools/volumar/editor_controls.h"
 #include "tools/volumar/editor_session.h"
+#include "tools/volumar/far_sectors.h"
 #include "tools/volumar/message_box_printer.h"
 #include "tools/volumar/text.h"
 #include "tools/volumar/tool_error.h"
@@ -83,12 +85,13 @@ class TerminalEditor {
       record_box(box);
       return dialog(ansi_to_utf8(box.caption), ansi_to_utf8(box.text), box.style);
     });
-    size_form();
+    if (!s_.raw()) size_form();
     section_ = 0;
-    guarded([&] {
-      s_.put(u"DiskSectionPP", win::Variant(std::int32_t{0}));
-      s_.put(u"ClusterFoundPP", win::Variant(std::int32_t{0}));
-    });
+    if (!s_.raw())
+      guarded([&] {
+        s_.put(u"DiskSectionPP", win::Variant(std::int32_t{0}));
+        s_.put(u"ClusterFoundPP", win::Variant(std::int32_t{0}));
+      });
     show();
     for (;;) {
       draw();
@@ -131,8 +134,16 @@ class TerminalEditor {
   void show() {
     const std::uint64_t shortfalls = win::volume_shortfalls();
     guarded([&] {
-      s_.call(u"ShowSectorInEditControlPP", {win::Variant(win::ObjectRef(text_)), win::Variant(false)});
-      sector_ = s_.get_long(u"ClusterFoundPP");
+      if (!s_.raw()) sector_ = s_.get_long(u"ClusterFoundPP");
+      // Past the library's 2 GiB reach, and in raw mode, the bytes come
+      // through the session and the dump from the library's own dump lines.
+      if (s_.raw() || beyond_library_reach(sector_, 1, s_.bytes_per_sector())) {
+        const auto bytes = s_.read_sectors(sector_, 1);
+        text_->text = volumar::hex_dump(bytes, static_cast<volumar::Long>(bytes.size()));
+      } else {
+        s_.call(u"ShowSectorInEditControlPP", {win::Variant(win::ObjectRef(text_)), win::Variant(false)});
+        sector_ = s_.get_long(u"ClusterFoundPP");  // the member keeps it inside the section
+      }
     });
     lines_.clear();
     // The library pads what the image does not hold with zeros: no data to
@@ -175,11 +186,25 @@ class TerminalEditor {
   // Runs a move; the editor shows the sector it lands on.
   void navigate(const char16_t* member) {
     if (!discard_changes()) return;
-    guarded([&] { s_.call(member); });
+    if (s_.raw()) {
+      const std::u16string m = member;
+      const std::int64_t to = m == u"NextSectorPP" ? sector_ + 1 : m == u"PreviousSectorPP" ? sector_ - 1 : -1;
+      if (to < 0 || to >= s_.total_sectors()) {
+        message_ = m.find(u"Sector") == std::u16string::npos ? "raw mode has no clusters" : "no sector there";
+        return;
+      }
+      sector_ = to;
+    } else {
+      guarded([&] { s_.call(member); });
+    }
     show();
   }
 
   void set_section(int section) {
+    if (s_.raw()) {
+      message_ = "raw mode has no sections";
+      return;
+    }
     if (!discard_changes()) return;
     section_ = (section + kSectionCount) % kSectionCount;
     guarded([&] { s_.put(u"DiskSectionPP", win::Variant(static_cast<std::int32_t>(section_))); });
@@ -189,6 +214,12 @@ class TerminalEditor {
   void go_to_sector(std::int64_t sector) {
     if (sector < 0 || sector >= s_.total_sectors()) {
       message_ = "sector " + std::to_string(sector) + " is outside the volume";
+      return;
+    }
+    if (s_.raw()) {
+      if (!discard_changes()) return;
+      sector_ = sector;
+      show();
       return;
     }
     const int section = s_.section_of(sector);
@@ -206,6 +237,10 @@ class TerminalEditor {
   }
 
   void find(std::int32_t action) {
+    if (s_.raw()) {
+      message_ = "raw mode has no FAT to search";
+      return;
+    }
     if (!discard_changes()) return;
     guarded([&] {
       if (win::to_string(s_.call(u"FindCluster", {win::Variant(action)})).empty()) section_ = 4;
@@ -214,6 +249,10 @@ class TerminalEditor {
   }
 
   void mark(bool bad) {
+    if (s_.raw()) {
+      message_ = "raw mode has no FAT to mark";
+      return;
+    }
     if (!discard_changes()) return;
     const auto in_cluster = s_.geometry().cluster_of(static_cast<std::uint64_t>(sector_));
     if (!in_cluster) {
@@ -255,14 +294,8 @@ class TerminalEditor {
     if (dialog("volumar", "Write " + std::to_string(n) + " changed bytes to sector " + std::to_string(sector_) + "?",
                win::MB_YESNO) != win::IDYES)
       return;
-    std::u16string exact;
-    for (std::uint8_t b : edited_) exact += win::ansi_char(b);
     bool written = false;
-    guarded([&] {
-      s_.put(u"ClusterFoundPP", win::Variant(static_cast<std::int32_t>(sector_)));
-      s_.put(u"DataPP", win::Variant(exact));
-      written = win::to_bool(s_.call(u"WriteSectorData"));
-    });
+    guarded([&] { written = s_.write_sectors(sector_, edited_); });
     if (!written) {
       // The changes stay, to be written again or discarded.
       dialog(
@@ -444,16 +477,19 @@ class TerminalEditor {
 
     std::string status, location, caption;
     std::int64_t min = 0, max = 0, cluster = 0;
-    guarded([&] {
-      min = s_.get_long(u"MinSectorPP");
-      max = s_.get_long(u"MaxSectorPP");
-      cluster = s_.get_long(u"LogicalClusterPP");
-      location = utf8(win::to_string(s_.call(u"SectorDataLocation")));
-      caption = utf8(win::to_string(s_.get(u"CaptionPP")));
-    });
-    status = section_name(section_) + " " + std::to_string(min) + "-" + std::to_string(max) +
-             "  Sector: " + std::to_string(sector_) + "  Cluster: " + std::to_string(cluster) +
-             "  Byte: " + std::to_string(cursor_) + "  [" + location + "]";
+    if (!s_.raw())
+      guarded([&] {
+        min = s_.get_long(u"MinSectorPP");
+        max = s_.get_long(u"MaxSectorPP");
+        cluster = s_.get_long(u"LogicalClusterPP");
+        location = utf8(win::to_string(s_.call(u"SectorDataLocation")));
+        caption = utf8(win::to_string(s_.get(u"CaptionPP")));
+      });
+    status = s_.raw() ? "raw 0-" + std::to_string(s_.total_sectors() - 1) + "  Sector: " + std::to_string(sector_) +
+                            "  Byte: " + std::to_string(cursor_)
+                      : section_name(section_) + " " + std::to_string(min) + "-" + std::to_string(max) +
+                            "  Sector: " + std::to_string(sector_) + "  Cluster: " + std::to_string(cluster) +
+                            "  Byte: " + std::to_string(cursor_) + "  [" + location + "]";
     mvaddnstr(1, 0, status.c_str(), COLS);
     const std::size_t changes = changed_count();
     std::string line2 = !message_.empty() ? message_ : caption;
@@ -511,10 +547,10 @@ class TerminalEditor {
 
 }  // namespace
 
-int run_terminal_editor(char letter, bool force) {
+int run_terminal_editor(char letter, bool force, bool raw) {
   if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) usage_error("edit needs a terminal");
-  EditorSession session(letter);
-  session.require_fat();
+  EditorSession session = raw ? EditorSession(letter, EditorSession::Raw{}) : EditorSession(letter);
+  if (!raw) session.require_fat();
   CursesScreen screen;
   TerminalEditor editor(session, force, screen.utf8);
   return editor.run();

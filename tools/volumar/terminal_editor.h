@@ -7,6 +7,6 @@
 namespace volumar_tool {
 
 // Runs until the user quits; returns the exit status.
-int run_terminal_editor(char letter, bool force);
+int run_terminal_editor(char letter, bool force, bool raw);
 
 }  // namespace volumar_tool
