@@ -115,7 +115,7 @@ Boolean SetFatEntry(const String& drive, Long cluster, Long value) {
   const String text = win::ansi_to_utf16(std::string(bytes.begin(), bytes.end()));
   bool all_written = true;
   for (Long n = 1; n <= d.NumberOfFats; ++n) {
-    Long copy_start = checked_add<Long>(d.ReservedSectors, checked_mul<Long>(n - 1, d.SectorsPerFat));
+    const Long copy_start = CLng(d.Geometry.fat_copy_start(static_cast<std::uint32_t>(n)));
     Long sector = checked_add<Long>(copy_start, bps ? offset / bps : 0);
     if (!WriteDriveSectors(drive, sector, bps ? offset % bps : offset, text, kWriteFatData)) all_written = false;
   }

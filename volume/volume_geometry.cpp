@@ -1,6 +1,5 @@
 #include "volume/volume_geometry.h"
 
-#include "format/fat_entry.h"
 
 namespace volumar {
 namespace {
@@ -55,14 +54,6 @@ std::optional<std::uint64_t> VolumeGeometry::cluster_of(std::uint64_t sector) co
   const std::uint64_t cluster = (sector - first_data_sector) / sectors_per_cluster + kFirstDataCluster;
   if (!has_cluster(cluster)) return std::nullopt;
   return cluster;
-}
-
-std::uint64_t VolumeGeometry::fat_entry_sector(std::uint32_t copy, std::uint64_t cluster) const {
-  return fat_copy_start(copy) + ondisk::entry_byte_offset(*type, cluster) / bytes_per_sector;
-}
-
-std::uint32_t VolumeGeometry::fat_entry_offset_in_sector(std::uint64_t cluster) const {
-  return static_cast<std::uint32_t>(ondisk::entry_byte_offset(*type, cluster) % bytes_per_sector);
 }
 
 }  // namespace volumar

@@ -55,10 +55,6 @@ struct VolumeGeometry {
   // The cluster that holds a sector; none before the data area or past the
   // last whole cluster.
   std::optional<std::uint64_t> cluster_of(std::uint64_t sector) const;
-  // The sector and the byte within it where cluster's FAT entry begins in
-  // copy n.
-  std::uint64_t fat_entry_sector(std::uint32_t copy, std::uint64_t cluster) const;
-  std::uint32_t fat_entry_offset_in_sector(std::uint64_t cluster) const;
   bool is_fat() const { return type.has_value(); }
 };
 
