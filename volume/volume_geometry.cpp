@@ -1,6 +1,5 @@
 #include "volume/volume_geometry.h"
 
-
 namespace volumar {
 namespace {
 
