@@ -44,7 +44,10 @@ SectorRead ReadDriveSectorsNT(Integer bps, const String& drive, Long startSector
   bool positioned =
       win::SetFilePointer(volume.get(), position, &high, win::FILE_BEGIN) != win::INVALID_SET_FILE_POINTER;
   win::DWORD got = 0;
-  bool read = win::ReadFile(volume.get(), buffer.data(), static_cast<win::DWORD>(span.bytes), &got, nullptr);
+  // A writer's read-modify-write holds its sectors for a moment.
+  bool read = retry_while_locked([&] {
+    return win::ReadFile(volume.get(), buffer.data(), static_cast<win::DWORD>(span.bytes), &got, nullptr) != 0;
+  });
   return result(std::move(buffer), byteOffset, byteCount,
                 positioned && read && got == static_cast<win::DWORD>(span.bytes));
 }

@@ -4,6 +4,8 @@
 #include "platform/address_table.h"
 #include "platform/ansi_code_page.h"
 #include "platform/kernel32_files.h"
+#include "platform/last_error.h"
+#include "platform/sleep.h"
 
 namespace volumar {
 
@@ -35,6 +37,19 @@ Long drive_number(const String& drive) {
   char16_t c = drive[0];
   if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
   return Long{c} - Long{u'A'};
+}
+
+bool retry_while_locked(const std::function<bool()>& attempt) {
+  // Another writer holds a range for one read-modify-write of a few
+  // sectors: a few seconds are plenty.
+  constexpr int kAttempts = 500;
+  constexpr win::DWORD kWaitMs = 10;
+  for (int n = 0; n < kAttempts; ++n) {
+    if (attempt()) return true;
+    if (win::GetLastError() != win::ERROR_LOCK_VIOLATION) return false;
+    win::Sleep(kWaitMs);
+  }
+  return false;
 }
 
 HandleGuard::~HandleGuard() {

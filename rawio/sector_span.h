@@ -1,6 +1,7 @@
 // The whole sectors that cover a byte range, with the runtime's arithmetic
 // limits, and the other small pieces the read and write paths share.
 #pragma once
+#include <functional>
 #include <string>
 
 #include "frame/value_types.h"
@@ -47,6 +48,10 @@ class HandleGuard {
 // Sends one register record to the 9x service and reads back its answer;
 // true when the call succeeded and the carry is clear.
 bool send_vwin32_request(win::HANDLE vwin32, win::DWORD code, win::DIOC_REGISTERS& regs);
+
+// Runs `attempt` until it succeeds, or fails for another reason than a
+// range another writer holds for the moment; waits a while for that one.
+bool retry_while_locked(const std::function<bool()>& attempt);
 
 inline constexpr win::DWORD kShareReadWrite = win::FILE_SHARE_READ | win::FILE_SHARE_WRITE;
 

@@ -53,21 +53,28 @@ Boolean WriteDriveSectorsNT(Integer bps, const String& drive, Long startSector, 
   HandleGuard volume(win::CreateFileA(volume_device_path(drive).c_str(), win::GENERIC_READ | win::GENERIC_WRITE,
                                       kShareReadWrite, nullptr, win::OPEN_EXISTING, 0, nullptr));
   if (!volume.valid()) return false;
-  auto buffer = read_span(ReadDriveSectorsNT(bps, drive, startSector, 0, span.bytes));
-  if (!buffer) return false;
-  merge(*buffer, byteOffset, data);
-
-  Long position = device_position(startSector, bps);
-  win::LONG high = 0;
-  if (win::SetFilePointer(volume.get(), position, &high, win::FILE_BEGIN) == win::INVALID_SET_FILE_POINTER)
-    return false;
+  const Long position = device_position(startSector, bps);
   const auto offset = static_cast<win::DWORD>(position), length = static_cast<win::DWORD>(span.bytes);
-  win::LockFile(volume.get(), offset, 0, length, 0);
-  win::DWORD written = 0;
-  // A write that reached the volume only in part, or whose flush failed, is
-  // a failed write.
-  bool ok = win::WriteFile(volume.get(), buffer->data(), length, &written, nullptr) != 0 && written == length;
-  ok = win::FlushFileBuffers(volume.get()) != 0 && ok;
+  // Read, merge and write are one step under the span's lock, through one
+  // handle: a change another writer made to these sectors meanwhile is read
+  // and kept, never overwritten with stale bytes.
+  if (!retry_while_locked([&] { return win::LockFile(volume.get(), offset, 0, length, 0) != 0; })) return false;
+  win::Bytes buffer(static_cast<std::size_t>(span.bytes));
+  win::DWORD got = 0, written = 0;
+  win::LONG high = 0;
+  bool ok =
+      win::SetFilePointer(volume.get(), position, &high, win::FILE_BEGIN) != win::INVALID_SET_FILE_POINTER &&
+      retry_while_locked([&] { return win::ReadFile(volume.get(), buffer.data(), length, &got, nullptr) != 0; }) &&
+      got == length;
+  if (ok) {
+    merge(buffer, byteOffset, data);
+    high = 0;
+    // A write that reached the volume only in part, or whose flush failed,
+    // is a failed write.
+    ok = win::SetFilePointer(volume.get(), position, &high, win::FILE_BEGIN) != win::INVALID_SET_FILE_POINTER &&
+         win::WriteFile(volume.get(), buffer.data(), length, &written, nullptr) != 0 && written == length;
+    ok = win::FlushFileBuffers(volume.get()) != 0 && ok;
+  }
   win::UnlockFile(volume.get(), offset, 0, length, 0);
   return ok;
 }

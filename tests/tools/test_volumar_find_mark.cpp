@@ -2,6 +2,7 @@
 // in every copy, fsck.fat afterwards, and the refusals that keep a volume
 // unchanged.
 #include <fstream>
+#include <future>
 #include <set>
 
 #include "format/boot_sector.h"
@@ -192,6 +193,28 @@ TEST_F(VolumarFindMark, BadBlockListsMarkEveryClusterThatHoldsABlock) {
   forced.insert(forced.end(), {"--block-size", "512"});  // block 17 is sector 17 now: the root directory
   VOLUMAR_EXPECT_RUN(volumar(forced), 0);
   EXPECT_TRUE(read_file(image) == before);
+}
+
+// Two processes marking two clusters of one FAT sector at the same moment:
+// each read-modify-write holds the sector, so neither mark is lost.
+TEST_F(VolumarFindMark, TwoWritersAtOnceKeepEveryMark) {
+  const auto image = make_image(dir, "two.img", fat16());
+  const Layout l = layout_of(image);
+  const std::string img = image.string(), journal = (dir.path() / "j.db").string();
+  constexpr std::uint32_t kRounds = 20;
+  for (std::uint32_t r = 0; r < kRounds; ++r) {
+    auto mark = [&](std::uint32_t cluster) {
+      return volumar({"--journal", journal, "mark", img, "bad", "--cluster", std::to_string(cluster), "--yes"});
+    };
+    auto first = std::async(std::launch::async, mark, 10 + 2 * r);
+    auto second = std::async(std::launch::async, mark, 11 + 2 * r);
+    const auto a = first.get(), b = second.get();
+    VOLUMAR_EXPECT_RUN(a, 0);
+    VOLUMAR_EXPECT_RUN(b, 0);
+  }
+  for (unsigned copy = 0; copy < l.fats; ++copy)
+    for (std::uint32_t c = 10; c < 10 + 2 * kRounds; ++c)
+      EXPECT_EQ(fat_entry(image, l, copy, c), bad_value(l.bits)) << "copy " << copy << ", cluster " << c;
 }
 
 TEST_F(VolumarFindMark, RefusalsAndBadClustersLeaveTheVolumeUnchanged) {

@@ -129,7 +129,16 @@ UndoJournal::~UndoJournal() { sqlite3_close(db_); }
 
 void UndoJournal::exec(const char* sql) {
   char* message = nullptr;
-  if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) != SQLITE_OK) {
+  int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &message);
+  // Changing the journal mode or the schema while another process opens
+  // the store answers busy at once, without the busy timeout: wait a while.
+  for (int waited = 0; (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) && waited < kBusyTimeoutMs; waited += 10) {
+    sqlite3_free(message);
+    message = nullptr;
+    sqlite3_sleep(10);
+    rc = sqlite3_exec(db_, sql, nullptr, nullptr, &message);
+  }
+  if (rc != SQLITE_OK) {
     const std::string why = message ? message : sqlite3_errmsg(db_);
     sqlite3_free(message);
     fail("cannot use the undo journal " + path_.string() + ": " + why);

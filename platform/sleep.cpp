@@ -1,0 +1,14 @@
+#include "platform/sleep.h"
+
+#include <cerrno>
+#include <ctime>
+
+namespace win {
+
+void Sleep(DWORD milliseconds) {
+  timespec left{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+  while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+  }
+}
+
+}  // namespace win
