@@ -26,6 +26,16 @@ bool BootSector::has_serial() const {
 
 bool BootSector::has_label_and_type() const { return ext_signature == boot::kExtendedSignature; }
 
+namespace {
+std::uint16_t reserved_sector(const BootSector& b, std::uint16_t field) {
+  const bool there = b.fat32_layout() && field != 0 && field != boot::kNoSector && field < b.reserved_sectors;
+  return there ? field : 0;
+}
+}  // namespace
+
+std::uint16_t BootSector::fsinfo_at() const { return reserved_sector(*this, fsinfo_sector); }
+std::uint16_t BootSector::backup_at() const { return reserved_sector(*this, backup_boot_sector); }
+
 BootSector decode_boot_sector(std::span<const std::uint8_t> sector) {
   std::array<std::uint8_t, boot::kRecordSize> buffer{};
   std::copy_n(sector.begin(), std::min(sector.size(), buffer.size()), buffer.begin());

@@ -91,6 +91,10 @@ struct BootSector {
   bool has_label_and_type() const;
   std::uint32_t total_sectors() const { return total_sectors16 ? total_sectors16 : total_sectors32; }
   std::uint32_t sectors_per_fat() const { return fat32_layout() ? sectors_per_fat32 : sectors_per_fat16; }
+  // FAT32: the information sector and the backup boot sector, where they
+  // lie inside the reserved area; 0 when the volume keeps none there.
+  std::uint16_t fsinfo_at() const;
+  std::uint16_t backup_at() const;
   // A stored 0 counts as 512, as the library always took it.
   std::uint32_t sector_size() const { return bytes_per_sector ? bytes_per_sector : 512; }
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "format/byte_order.h"
+#include "format/padded_text.h"
 
 namespace ondisk {
 
@@ -20,8 +21,7 @@ LabelSearch find_volume_label(std::span<const std::uint8_t> entries) {
     if ((attr & dirent::kVolumeLabel) && !(attr & dirent::kDirectory)) {
       std::string name(reinterpret_cast<const char*>(e + dirent::kName), 11);
       if (static_cast<std::uint8_t>(name[0]) == dirent::kEscapedE5) name[0] = static_cast<char>(dirent::kDeleted);
-      while (!name.empty() && (name.back() == ' ' || name.back() == '\0')) name.pop_back();
-      result.label = name;
+      result.label = without_padding(name);
       return result;
     }
   }

@@ -64,25 +64,6 @@ Long FindFatEntry(Long start, Long state) {
   return 0;
 }
 
-std::optional<std::uint32_t> FatEntryValue(Long cluster) {
-  const DriveInfoRecord& d = DriveInfo();
-  auto width = fat_width(d.FsType);
-  if (!width || cluster < 0) return std::nullopt;
-  const auto c = static_cast<std::size_t>(cluster);
-  switch (*width) {
-    case FatWidth::Fat12:
-      if (c < d.Fat12Table.size()) return static_cast<std::uint16_t>(d.Fat12Table[c]);
-      break;
-    case FatWidth::Fat16:
-      if (c < d.Fat16Table.size()) return static_cast<std::uint16_t>(d.Fat16Table[c]);
-      break;
-    case FatWidth::Fat32:
-      if (c < d.Fat32Table.size()) return static_cast<std::uint32_t>(d.Fat32Table[c]);
-      break;
-  }
-  return std::nullopt;
-}
-
 Boolean SetFatEntry(const String& drive, Long cluster, Long value) {
   DriveInfoRecord& d = DriveInfo();
   auto width = fat_width(d.FsType);

@@ -1,9 +1,6 @@
 // Finding FAT entries by state and changing one entry in memory and in
 // every FAT copy on the volume.
 #pragma once
-#include <cstdint>
-#include <optional>
-
 #include "frame/value_types.h"
 
 namespace volumar {
@@ -11,10 +8,6 @@ namespace volumar {
 // The first cluster after `start` whose entry is in `state` (free,
 // reserved, bad, end of chain), up to the volume's last cluster; 0 if none.
 Long FindFatEntry(Long start, Long state);
-
-// The entry of `cluster` in the in-memory table, as an unsigned value of
-// its width; nothing when the volume has no table or the table no entry.
-std::optional<std::uint32_t> FatEntryValue(Long cluster);
 
 // Gives `cluster` the entry `value` (in its FAT32 form) in the table and in
 // every FAT copy. True only when every copy was written.

@@ -104,6 +104,13 @@ Long WalkClusterChain(Long first_cluster) {
   return CLng(std::nearbyint(double(k) * 32.0 / d.BytesPerSector - 1));
 }
 
+std::optional<std::uint32_t> FatEntryValue(Long cluster) {
+  const DriveInfoRecord& d = DriveInfo();
+  const auto width = fat_width(d.FsType);
+  if (!width || cluster < 0 || static_cast<std::size_t>(cluster) >= table_size(d, *width)) return std::nullopt;
+  return table_entry(d, *width, static_cast<std::size_t>(cluster));
+}
+
 Long LastVolumeCluster() {
   const VolumeGeometry& g = DriveInfo().Geometry;
   return g.cluster_count

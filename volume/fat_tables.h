@@ -1,6 +1,9 @@
 // Loading the first FAT copy into the entry table of the volume's width,
 // and measuring a FAT32 root directory by its cluster chain.
 #pragma once
+#include <cstdint>
+#include <optional>
+
 #include "frame/value_types.h"
 
 namespace volumar {
@@ -20,6 +23,10 @@ void UnpackFat12();
 // bad entry, at an entry that names no cluster of the volume, and where a
 // chain that loops would reach past the end of the volume.
 Long WalkClusterChain(Long first_cluster);
+
+// The entry of `cluster` in the in-memory table, as an unsigned value of
+// its width; nothing when the volume has no table or the table no entry.
+std::optional<std::uint32_t> FatEntryValue(Long cluster);
 
 // The last cluster number the volume has (clusters past it exist only in
 // the FAT's padding); 1 when the geometry holds no cluster.

@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "format/byte_order.h"
 #include "format/fsinfo.h"
 #include "platform/ansi_code_page.h"
 #include "rawio/write_sectors.h"
@@ -27,7 +28,7 @@ std::optional<InfoSector> read_info(const String& drive, Long sector) {
 
 bool write_count(const String& drive, const InfoSector& s, std::uint32_t count) {
   std::uint8_t bytes[4];
-  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(count >> (8 * i));
+  ondisk::put_le32(bytes, 0, count);
   const String text = win::ansi_to_utf16(std::string_view(reinterpret_cast<char*>(bytes), 4));
   return WriteDriveSectors(drive, s.sector, static_cast<Long>(ondisk::fsinfo::kFreeCount), text, kWriteFatData);
 }

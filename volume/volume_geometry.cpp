@@ -1,14 +1,8 @@
 #include "volume/volume_geometry.h"
 
+#include "format/padded_text.h"
+
 namespace volumar {
-namespace {
-
-std::string trimmed(std::string s) {
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.pop_back();
-  return s;
-}
-
-}  // namespace
 
 VolumeGeometry geometry_of(const ondisk::BootSector& boot) {
   VolumeGeometry g;
@@ -32,15 +26,11 @@ VolumeGeometry geometry_of(const ondisk::BootSector& boot) {
     g.root_cluster = boot.root_cluster;
     // The root directory starts at its own cluster, wherever that is.
     if (g.has_cluster(g.root_cluster)) g.root_directory_start = g.sector_of(g.root_cluster);
-    if (boot.fsinfo_sector != 0 && boot.fsinfo_sector != ondisk::boot::kNoSector &&
-        boot.fsinfo_sector < boot.reserved_sectors)
-      g.fsinfo_sector = boot.fsinfo_sector;
-    if (boot.backup_boot_sector != 0 && boot.backup_boot_sector != ondisk::boot::kNoSector &&
-        boot.backup_boot_sector < boot.reserved_sectors)
-      g.backup_boot_sector = boot.backup_boot_sector;
+    g.fsinfo_sector = boot.fsinfo_at();
+    g.backup_boot_sector = boot.backup_at();
   }
   if (g.type && boot.has_label_and_type()) {
-    const std::string text = trimmed(boot.type_text);
+    const std::string text = ondisk::without_padding(boot.type_text);
     const bool names_a_type = text == "FAT12" || text == "FAT16" || text == "FAT32";
     // "FAT" alone is a common, harmless text; it names no width.
     if ((names_a_type && text != ondisk::fat_type_name(*g.type)) || text.empty()) g.type_text_disagrees = text;

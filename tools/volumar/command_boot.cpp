@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "format/boot_sector.h"
+#include "format/padded_text.h"
 #include "platform/family.h"
 #include "tools/volumar/commands.h"
 #include "tools/volumar/drive_argument.h"
@@ -47,9 +48,7 @@ BootCopies read_copies(char letter) {
   const auto primary = ondisk::decode_boot_sector(c.primary);
   const bool sound = ondisk::boot_sector_problems(primary).empty();
   if (sound) c.bytes_per_sector = primary.bytes_per_sector;
-  if (sound && primary.fat32_layout() && primary.backup_boot_sector != 0 &&
-      primary.backup_boot_sector != ondisk::boot::kNoSector)
-    c.backup_sector = primary.backup_boot_sector;
+  if (sound && primary.backup_at()) c.backup_sector = primary.backup_at();
   c.backup = sector(letter, c.backup_sector, c.bytes_per_sector);
   // A damaged primary gave no sector size: the backup says its own.
   const auto backup = ondisk::decode_boot_sector(c.backup);
@@ -61,18 +60,13 @@ BootCopies read_copies(char letter) {
   return c;
 }
 
-std::string trimmed(std::string s) {
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.pop_back();
-  return s;
-}
-
 std::vector<std::pair<const char*, std::string>> fields_of(const ondisk::BootSector& b) {
   auto n = [](auto v) { return std::to_string(v); };
   char serial[16];
   std::snprintf(serial, sizeof serial, "%04X-%04X", b.serial >> 16, b.serial & 0xFFFF);
   char signature[8];
   std::snprintf(signature, sizeof signature, "0x%04X", b.signature);
-  return {{"OEM name", trimmed(b.oem_name)},
+  return {{"OEM name", ondisk::without_padding(b.oem_name)},
           {"bytes per sector", n(b.bytes_per_sector)},
           {"sectors per cluster", n(b.sectors_per_cluster)},
           {"reserved sectors", n(b.reserved_sectors)},
@@ -86,8 +80,8 @@ std::vector<std::pair<const char*, std::string>> fields_of(const ondisk::BootSec
           {"FSInfo sector", b.fat32_layout() ? n(b.fsinfo_sector) : "-"},
           {"backup boot sector", b.fat32_layout() ? n(b.backup_boot_sector) : "-"},
           {"serial", b.has_serial() ? serial : "-"},
-          {"label", b.has_label_and_type() ? trimmed(b.label) : "-"},
-          {"type text", b.has_label_and_type() ? trimmed(b.type_text) : "-"},
+          {"label", b.has_label_and_type() ? ondisk::without_padding(b.label) : "-"},
+          {"type text", b.has_label_and_type() ? ondisk::without_padding(b.type_text) : "-"},
           {"signature", signature}};
 }
 

@@ -13,6 +13,7 @@
 #include "tools/volumar/tool_error.h"
 #include "tools/volumar/write_guard.h"
 #include "volume/fat_entries.h"
+#include "volume/fat_tables.h"
 
 namespace volumar_tool {
 namespace {

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <memory>
 
-#include "platform/kernel32_files.h"
 #include "tools/volumar/commands.h"
 #include "tools/volumar/drive_argument.h"
+#include "tools/volumar/far_sectors.h"
 #include "tools/volumar/journal_sectors.h"
 #include "tools/volumar/tool_error.h"
 #include "tools/volumar/write_guard.h"
@@ -35,25 +35,11 @@ JournalChange pick(const std::vector<JournalChange>& changes, const UndoOptions&
   fail("nothing to undo on this volume");
 }
 
-// Writes every block back through the platform, last written first.
+// Writes every block back, last written first.
 void restore(char letter, const JournalChange& c) {
-  const std::string device = std::string("\\\\.\\") + letter + ":";
-  win::HANDLE h =
-      win::CreateFileA(device.c_str(), win::GENERIC_READ | win::GENERIC_WRITE,
-                       win::FILE_SHARE_READ | win::FILE_SHARE_WRITE, nullptr, win::OPEN_EXISTING, 0, nullptr);
-  if (h == win::INVALID_HANDLE_VALUE) fail("the volume cannot be opened for writing; nothing was restored");
-  bool ok = true;
-  for (auto b = c.blocks.rbegin(); ok && b != c.blocks.rend(); ++b) {
-    win::LONG high = static_cast<win::LONG>(b->position >> 32);
-    win::DWORD written = 0;
-    ok = win::SetFilePointer(h, static_cast<win::LONG>(b->position & 0xFFFFFFFFu), &high, win::FILE_BEGIN) !=
-             win::INVALID_SET_FILE_POINTER &&
-         win::WriteFile(h, b->before.data(), static_cast<win::DWORD>(b->before.size()), &written, nullptr) &&
-         written == b->before.size();
-  }
-  ok = win::FlushFileBuffers(h) && ok;
-  win::CloseHandle(h);
-  if (!ok) fail("the undo failed part-way; `volumar history` shows what was restored and `volumar undo` takes it back");
+  for (auto b = c.blocks.rbegin(); b != c.blocks.rend(); ++b)
+    if (!write_volume_bytes(letter, b->position, b->before))
+      fail("the undo failed part-way; `volumar history` shows what was restored and `volumar undo` takes it back");
 }
 
 int run_undo(const UndoOptions& o) {

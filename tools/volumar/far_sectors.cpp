@@ -56,9 +56,8 @@ std::optional<std::vector<std::uint8_t>> read_far_sectors(char letter, std::uint
   return out;
 }
 
-bool write_far_sectors(char letter, std::uint64_t first, const std::vector<std::uint8_t>& bytes, std::uint64_t bps) {
+bool write_volume_bytes(char letter, std::uint64_t position, const std::vector<std::uint8_t>& bytes) {
   VolumeHandle v(letter, win::GENERIC_READ | win::GENERIC_WRITE);
-  const std::uint64_t position = first * bps;
   if (!v.ok() || !v.seek(position)) return false;
   const auto low = static_cast<win::DWORD>(position), high = static_cast<win::DWORD>(position >> 32);
   const auto length = static_cast<win::DWORD>(bytes.size());

@@ -19,8 +19,14 @@ bool beyond_library_reach(std::int64_t first, std::int64_t count, std::int64_t b
 std::optional<std::vector<std::uint8_t>> read_far_sectors(char letter, std::uint64_t first, std::uint64_t count,
                                                           std::uint64_t bps);
 
-// Writes whole sectors from `first`; true when every byte reached the volume
-// and was flushed.
-bool write_far_sectors(char letter, std::uint64_t first, const std::vector<std::uint8_t>& bytes, std::uint64_t bps);
+// Writes the bytes at a byte position of the volume, under the range's
+// lock; true when every byte reached the volume and was flushed.
+bool write_volume_bytes(char letter, std::uint64_t position, const std::vector<std::uint8_t>& bytes);
+
+// Writes whole sectors from `first`.
+inline bool write_far_sectors(char letter, std::uint64_t first, const std::vector<std::uint8_t>& bytes,
+                              std::uint64_t bps) {
+  return write_volume_bytes(letter, first * bps, bytes);
+}
 
 }  // namespace volumar_tool

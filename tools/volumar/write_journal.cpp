@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "format/boot_sector.h"
+#include "format/padded_text.h"
 #include "platform/drive_map.h"
 #include "platform/error_codes.h"
 #include "platform/volume_write_observer.h"
@@ -54,8 +55,7 @@ OpenChange& change_for(const VolumeKey& key) {
   auto [it, fresh] = s.changes.try_emplace({key.path, key.base});
   if (fresh) {
     const auto boot = ondisk::decode_boot_sector(volume_bytes(key, 0, ondisk::boot::kRecordSize));
-    std::string label = boot.has_label_and_type() ? boot.label : "";
-    while (!label.empty() && label.back() == ' ') label.pop_back();
+    const std::string label = boot.has_label_and_type() ? ondisk::without_padding(boot.label) : "";
     try {
       it->second.id = s.journal->begin_change(key, label, boot.has_serial() ? boot.serial : 0, s.settings.command,
                                               s.settings.undoes);
@@ -136,9 +136,7 @@ void start_write_journal(const JournalSettings& settings) {
 bool dry_run() { return state().settings.dry_run; }
 
 void require_journal() {
-  State& s = state();
-  if (!s.settings.enabled || s.settings.dry_run || s.journal) return;
-  s.journal = std::make_unique<UndoJournal>(store_path());
+  if (!state().settings.dry_run) journal();
 }
 
 UndoJournal* journal() {
