@@ -24,6 +24,17 @@ EntryState entry_state(FatType type, std::uint32_t v) {
   return EntryState::Link;
 }
 
+EntryRange state_range(FatType type, EntryState state) {
+  switch (state) {
+    case EntryState::Free: return {kFatFree, kFatFree};
+    case EntryState::Reserved: return {reserved_min(type), reserved_max(type)};
+    case EntryState::Bad: return {bad_entry(type), bad_entry(type)};
+    case EntryState::EndOfChain: return {end_of_chain_min(type), end_of_chain(type)};
+    case EntryState::Link: break;
+  }
+  return {1, 0};  // empty
+}
+
 std::uint64_t entry_byte_offset(FatType type, std::uint64_t cluster) {
   switch (type) {
     case FatType::Fat12: return cluster * 3 / 2;

@@ -32,6 +32,15 @@ enum class EntryState { Free, Reserved, Bad, EndOfChain, Link };
 // not bad. Other widths look at their own bits only.
 EntryState entry_state(FatType type, std::uint32_t entry);
 
+// The values of one state but Link, as a closed range of the entry's own
+// bits (entry_mask: all 32 for FAT32): v is in the state exactly when
+// (v & entry_mask) lies in [first, last]. A scan tests whole tables this way.
+struct EntryRange {
+  std::uint32_t first, last;
+};
+EntryRange state_range(FatType type, EntryState state);
+inline std::uint32_t entry_mask(FatType type) { return type == FatType::Fat32 ? 0xFFFFFFFF : entry_max(type); }
+
 // Byte offset within a FAT copy of the first byte that holds entry
 // `cluster`; FAT12 entries start at cluster * 3 / 2 and span two bytes.
 std::uint64_t entry_byte_offset(FatType type, std::uint64_t cluster);

@@ -1,5 +1,8 @@
 #include "rawio/read_sectors.h"
 
+#include <algorithm>
+
+#include "frame/runtime_error.h"
 #include "platform/device_records.h"
 #include "platform/family.h"
 #include "platform/kernel32_files.h"
@@ -24,59 +27,55 @@ bool IsNTPlatform() {
   return win::GetVersionExA(&info) && info.dwPlatformId == win::VER_PLATFORM_WIN32_NT;
 }
 
-SectorRead ReadDriveSectors(const SectorAccess& access, const String& drive, Long startSector, Long byteOffset,
-                            Long byteCount) {
-  const Integer bps = access.bytes_per_sector;
-  if (IsNTPlatform()) return ReadDriveSectorsNT(bps, drive, startSector, byteOffset, byteCount);
-  if (access.request == DiskRequest::Absolute)
-    return ReadDriveSectorsInt25(bps, drive, startSector, byteOffset, byteCount);
-  return ReadDriveSectorsExt(bps, drive, startSector, byteOffset, byteCount);
-}
+namespace {
 
-SectorRead ReadDriveSectorsNT(Integer bps, const String& drive, Long startSector, Long byteOffset, Long byteCount) {
-  SectorSpan span = cover_bytes(byteOffset, byteCount, bps);
+// One ReadFile at most this long: the host's largest single transfer is
+// just under 2 GiB.
+constexpr std::size_t kLargestTransfer = std::size_t{1} << 30;
+
+// The NT path: the volume's device, read until the span is full or a call
+// fails or delivers nothing (a transfer may come back short).
+SpanRead read_nt(Integer bps, const String& drive, Long startSector, std::span<std::uint8_t> into) {
   HandleGuard volume(win::CreateFileA(volume_device_path(drive).c_str(), win::GENERIC_READ | win::GENERIC_WRITE,
                                       kShareReadWrite, nullptr, win::OPEN_EXISTING, 0, nullptr));
-  if (!volume.valid()) return {};
-  Long position = device_position(startSector, bps);
-  win::Bytes buffer(static_cast<std::size_t>(span.bytes), 0);
+  if (!volume.valid()) return SpanRead::NoDevice;
   win::LONG high = 0;
-  bool positioned =
-      win::SetFilePointer(volume.get(), position, &high, win::FILE_BEGIN) != win::INVALID_SET_FILE_POINTER;
-  win::DWORD got = 0;
-  // A writer's read-modify-write holds its sectors for a moment.
-  bool read = retry_while_locked([&] {
-    return win::ReadFile(volume.get(), buffer.data(), static_cast<win::DWORD>(span.bytes), &got, nullptr) != 0;
-  });
-  return result(std::move(buffer), byteOffset, byteCount,
-                positioned && read && got == static_cast<win::DWORD>(span.bytes));
+  if (win::SetFilePointer(volume.get(), device_position(startSector, bps), &high, win::FILE_BEGIN) ==
+      win::INVALID_SET_FILE_POINTER)
+    return SpanRead::Short;
+  std::size_t done = 0;
+  while (done < into.size()) {
+    const auto want = static_cast<win::DWORD>(std::min<std::size_t>(into.size() - done, kLargestTransfer));
+    win::DWORD got = 0;
+    // A writer's read-modify-write holds its sectors for a moment.
+    bool read = retry_while_locked(
+        [&] { return win::ReadFile(volume.get(), into.data() + done, want, &got, nullptr) != 0; });
+    if (!read || got == 0) return SpanRead::Short;
+    done += got;
+  }
+  return SpanRead::Complete;
 }
 
-SectorRead ReadDriveSectorsInt25(Integer bps, const String& drive, Long startSector, Long byteOffset, Long byteCount) {
-  SectorSpan span = cover_bytes(byteOffset, byteCount, bps);
-  win::Bytes buffer(static_cast<std::size_t>(span.bytes), 0);
+SpanRead read_int25(Integer bps, const String& drive, Long startSector, std::span<std::uint8_t> into) {
   Long number = drive_number(drive);
-  BufferAddress address(buffer.data(), buffer.size());
+  BufferAddress address(into.data(), into.size());
   win::DIOC_REGISTERS regs;
   regs.reg_EBX = address.get();
   regs.reg_EDX = static_cast<win::DWORD>(startSector);
-  regs.reg_ECX = static_cast<win::DWORD>(span.sectors);
+  regs.reg_ECX = static_cast<win::DWORD>(into.size() / static_cast<std::size_t>(bps));
   regs.reg_EAX = static_cast<win::DWORD>(number);
   regs.reg_ESI = win::DISKIO_NORMAL_DATA;
   HandleGuard vwin32(
       win::CreateFileA("\\\\.\\VWIN32", win::GENERIC_READ, kShareReadWrite, nullptr, win::OPEN_EXISTING, 0, nullptr));
-  if (!vwin32.valid()) return {};
-  bool ok = send_vwin32_request(vwin32.get(), win::VWIN32_DIOC_DOS_INT25, regs);
-  return result(std::move(buffer), byteOffset, byteCount, ok);
+  if (!vwin32.valid()) return SpanRead::NoDevice;
+  return send_vwin32_request(vwin32.get(), win::VWIN32_DIOC_DOS_INT25, regs) ? SpanRead::Complete : SpanRead::Short;
 }
 
-SectorRead ReadDriveSectorsExt(Integer bps, const String& drive, Long startSector, Long byteOffset, Long byteCount) {
-  SectorSpan span = cover_bytes(byteOffset, byteCount, bps);
-  win::Bytes buffer(static_cast<std::size_t>(span.bytes), 0);
+SpanRead read_extended(Integer bps, const String& drive, Long startSector, std::span<std::uint8_t> into) {
   win::DISKIO packet;
   packet.dwStartSector = static_cast<win::DWORD>(startSector);
-  packet.wSectors = extended_sector_count(span.sectors);
-  BufferAddress buffer_address(buffer.data(), buffer.size());
+  packet.wSectors = extended_sector_count(static_cast<Long>(into.size() / static_cast<std::size_t>(bps)));
+  BufferAddress buffer_address(into.data(), into.size());
   packet.dwBuffer = buffer_address.get();
   std::uint8_t packet_bytes[win::DISKIO_SIZE];
   win::encode_diskio(packet, packet_bytes);
@@ -90,9 +89,54 @@ SectorRead ReadDriveSectorsExt(Integer bps, const String& drive, Long startSecto
   regs.reg_ESI = 0;  // a read
   HandleGuard vwin32(
       win::CreateFileA("\\\\.\\VWIN32", win::GENERIC_READ, kShareReadWrite, nullptr, win::OPEN_EXISTING, 0, nullptr));
-  if (!vwin32.valid()) return {};
-  bool ok = send_vwin32_request(vwin32.get(), win::VWIN32_DIOC_DOS_DRIVEINFO, regs);
-  return result(std::move(buffer), byteOffset, byteCount, ok);
+  if (!vwin32.valid()) return SpanRead::NoDevice;
+  return send_vwin32_request(vwin32.get(), win::VWIN32_DIOC_DOS_DRIVEINFO, regs) ? SpanRead::Complete
+                                                                                 : SpanRead::Short;
+}
+
+using SpanReader = SpanRead (*)(Integer, const String&, Long, std::span<std::uint8_t>);
+
+// A byte range read through one path: the covering sectors into a buffer,
+// the wanted bytes cut out of it.
+SectorRead read_range(SpanReader reader, Integer bps, const String& drive, Long startSector, Long byteOffset,
+                      Long byteCount) {
+  SectorSpan span = cover_bytes(byteOffset, byteCount, bps);
+  win::Bytes buffer(static_cast<std::size_t>(span.bytes), 0);
+  const SpanRead read = reader(bps, drive, startSector, buffer);
+  if (read == SpanRead::NoDevice) return {};
+  return result(std::move(buffer), byteOffset, byteCount, read == SpanRead::Complete);
+}
+
+}  // namespace
+
+SectorRead ReadDriveSectors(const SectorAccess& access, const String& drive, Long startSector, Long byteOffset,
+                            Long byteCount) {
+  const Integer bps = access.bytes_per_sector;
+  if (IsNTPlatform()) return ReadDriveSectorsNT(bps, drive, startSector, byteOffset, byteCount);
+  if (access.request == DiskRequest::Absolute)
+    return ReadDriveSectorsInt25(bps, drive, startSector, byteOffset, byteCount);
+  return ReadDriveSectorsExt(bps, drive, startSector, byteOffset, byteCount);
+}
+
+SpanRead ReadDriveSectorsInto(const SectorAccess& access, const String& drive, Long startSector,
+                              std::span<std::uint8_t> into) {
+  const Integer bps = access.bytes_per_sector;
+  if (bps <= 0 || into.empty() || into.size() % static_cast<std::size_t>(bps)) raise_error(win::kErrSubscriptOutOfRange);
+  if (IsNTPlatform()) return read_nt(bps, drive, startSector, into);
+  if (access.request == DiskRequest::Absolute) return read_int25(bps, drive, startSector, into);
+  return read_extended(bps, drive, startSector, into);
+}
+
+SectorRead ReadDriveSectorsNT(Integer bps, const String& drive, Long startSector, Long byteOffset, Long byteCount) {
+  return read_range(read_nt, bps, drive, startSector, byteOffset, byteCount);
+}
+
+SectorRead ReadDriveSectorsInt25(Integer bps, const String& drive, Long startSector, Long byteOffset, Long byteCount) {
+  return read_range(read_int25, bps, drive, startSector, byteOffset, byteCount);
+}
+
+SectorRead ReadDriveSectorsExt(Integer bps, const String& drive, Long startSector, Long byteOffset, Long byteCount) {
+  return read_range(read_extended, bps, drive, startSector, byteOffset, byteCount);
 }
 
 }  // namespace volumar

@@ -2,7 +2,9 @@
 // through the volume's device path and on the 9x family through the
 // virtual-device service.
 #pragma once
+#include <cstdint>
 #include <optional>
+#include <span>
 
 #include "frame/value_types.h"
 #include "rawio/sector_access.h"
@@ -25,6 +27,16 @@ bool IsNTPlatform();
 // through the path of the system's family, and whether all of them arrived.
 SectorRead ReadDriveSectors(const SectorAccess& access, const String& drive, Long startSector, Long byteOffset,
                             Long byteCount);
+
+// What a read into the caller's storage found: whether the device opened,
+// and whether every byte of the storage was filled.
+enum class SpanRead { NoDevice, Short, Complete };
+
+// Whole sectors from startSector into `into` (a multiple of the sector
+// size), through the path of the system's family. Nothing is cleared
+// first: storage a short read did not reach keeps what it held.
+SpanRead ReadDriveSectorsInto(const SectorAccess& access, const String& drive, Long startSector,
+                              std::span<std::uint8_t> into);
 
 SectorRead ReadDriveSectorsNT(Integer bytesPerSector, const String& drive, Long startSector, Long byteOffset,
                               Long byteCount);

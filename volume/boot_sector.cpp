@@ -106,7 +106,7 @@ void ReadBootSector(const String& root_path) {
   d.FirstDataCluster = 2;
   if (!boot.fat32_layout()) d.RootDirectoryLength = checked_sub<Long>(field(g.root_directory_sectors), 1);
   d.Geometry = g;
-  LoadFatTables(root_path);
+  PrepareFatTables(root_path);
 }
 
 }  // namespace volumar

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "frame/value_types.h"
+#include "volume/fat_table.h"
 #include "volume/volume_geometry.h"
 
 namespace volumar {
@@ -25,13 +26,16 @@ struct DriveInfoRecord {
   Long RootDirectoryStart = 0;
   Long RootDirectoryLength = 0;
   Long DataAreaStart = 0;
-  win::Bytes FatBytes;
-  std::vector<Long> Fat32Table;
-  std::vector<Integer> Fat16Table;
-  std::vector<Integer> Fat12Table;
+  win::Bytes FatBytes;  // FAT12 only: the copy as read, for the nibbles entries share
+  FatTable<Long> Fat32Table;
+  FatTable<Integer> Fat16Table;
+  FatTable<Integer> Fat12Table;
   Long FirstDataCluster = 0;
   // The layout the fields above are filled from, in 64 bits; what hosts ask.
   VolumeGeometry Geometry;
+  // Where FAT copy 1 is read from when a member first needs the tables;
+  // empty once they are loaded (or when the volume has none).
+  String PendingFatRoot;
 };
 
 // The apartment's record, created empty at its first use on this thread.

@@ -1,9 +1,12 @@
 #include "volume/drive_sectors.h"
 
+#include <algorithm>
+
 #include "frame/runtime_error.h"
 #include "rawio/read_sectors.h"
 #include "rawio/write_sectors.h"
 #include "volume/drive_info.h"
+#include "volume/fat_tables.h"
 
 namespace volumar {
 
@@ -17,7 +20,32 @@ std::optional<win::Bytes> ReadDriveSectors(const String& drive, Long startSector
   return ReadDriveSectors(DriveSectorAccess(), drive, startSector, byteOffset, byteCount).bytes;
 }
 
+namespace {
+
+char16_t upper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
+
+// Whether a write of `bytes` bytes from byteOffset of startSector reaches
+// FAT copy 1 of the selected volume while its tables are still to be read.
+bool reaches_unread_fat(const String& drive, Long startSector, Long byteOffset, std::size_t bytes) {
+  const DriveInfoRecord& d = DriveInfo();
+  if (d.PendingFatRoot.empty() || drive.empty() || upper(drive[0]) != upper(d.PendingFatRoot[0])) return false;
+  const auto bps = static_cast<std::int64_t>(std::max<Integer>(d.BytesPerSector, 1));
+  const std::int64_t first = startSector + byteOffset / bps;
+  const std::int64_t last = startSector + (byteOffset + static_cast<std::int64_t>(bytes) + bps - 1) / bps;  // past
+  const std::int64_t fat_first = d.ReservedSectors;
+  const std::int64_t fat_last = fat_first + d.SectorsPerFat;  // past
+  return first < fat_last && fat_first < last;
+}
+
+[[noreturn]] void raise_incomplete(const std::string& what, Long startSector, std::uint64_t bytes) {
+  raise_error(win::kErrDeviceIoError, what + " could not be read (sector " + std::to_string(startSector) + ", " +
+                                          std::to_string(bytes) + " bytes): the volume delivered less");
+}
+
+}  // namespace
+
 Boolean WriteDriveSectors(const String& drive, Long startSector, Long byteOffset, const String& data, Long writeKind) {
+  if (reaches_unread_fat(drive, startSector, byteOffset, data.size())) EnsureFatTables();
   return WriteDriveSectors(DriveSectorAccess(), drive, startSector, byteOffset, data, writeKind);
 }
 
@@ -25,10 +53,15 @@ win::Bytes ReadDriveSectorsWhole(const String& drive, Long startSector, Long byt
                                  const std::string& what) {
   SectorRead read = ReadDriveSectors(DriveSectorAccess(), drive, startSector, byteOffset, byteCount);
   if (!read.bytes) raise_error(win::kErrTypeMismatch);
-  if (!read.complete)
-    raise_error(win::kErrDeviceIoError, what + " could not be read (sector " + std::to_string(startSector) + ", " +
-                                            std::to_string(byteCount) + " bytes): the volume delivered less");
+  if (!read.complete) raise_incomplete(what, startSector, byteCount);
   return std::move(*read.bytes);
+}
+
+void ReadDriveSectorsWholeInto(const String& drive, Long startSector, std::span<std::uint8_t> into,
+                               const std::string& what) {
+  const SpanRead read = ReadDriveSectorsInto(DriveSectorAccess(), drive, startSector, into);
+  if (read == SpanRead::NoDevice) raise_error(win::kErrTypeMismatch);
+  if (read == SpanRead::Short) raise_incomplete(what, startSector, into.size());
 }
 
 }  // namespace volumar

@@ -2,7 +2,10 @@
 // the drive record's sector size and, on the 9x family, the request its
 // type takes.
 #pragma once
+#include <cstdint>
 #include <optional>
+#include <span>
+#include <string>
 
 #include "frame/value_types.h"
 #include "rawio/sector_access.h"
@@ -19,7 +22,9 @@ SectorAccess DriveSectorAccess();
 std::optional<win::Bytes> ReadDriveSectors(const String& drive, Long startSector, Long byteOffset, Long byteCount);
 
 // Read-modify-write of whole sectors; True when every byte reached the
-// volume.
+// volume. A write into FAT copy 1 of the selected volume loads its tables
+// first, so that they hold the copy as it was before the write, as they
+// would had selection loaded them.
 Boolean WriteDriveSectors(const String& drive, Long startSector, Long byteOffset, const String& data, Long writeKind);
 
 // The bytes, all of them, or a run-time error: Type mismatch when the
@@ -28,5 +33,8 @@ Boolean WriteDriveSectors(const String& drive, Long startSector, Long byteOffset
 // decoded from bytes that were not read.
 win::Bytes ReadDriveSectorsWhole(const String& drive, Long startSector, Long byteOffset, Long byteCount,
                                  const std::string& what);
+// The same for whole sectors read into the caller's storage.
+void ReadDriveSectorsWholeInto(const String& drive, Long startSector, std::span<std::uint8_t> into,
+                               const std::string& what);
 
 }  // namespace volumar

@@ -1,6 +1,8 @@
 #include "volume/fat_entries.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <type_traits>
 
 #include "frame/checked_math.h"
 #include "platform/ansi_code_page.h"
@@ -14,14 +16,66 @@
 namespace volumar {
 namespace {
 
+// The first entry from `first` to `last` whose value, masked to its width,
+// lies in [lo, hi]; 0 if none. Blocks are tested whole, with no branch per
+// entry, so the compiler can test many entries at once; only the block that
+// holds a match is looked at one entry at a time.
+template <class T>
+Long first_in_range(const T* table, Long first, Long last, std::uint32_t mask, std::uint32_t lo, std::uint32_t hi) {
+  using Unsigned = std::make_unsigned_t<T>;
+  const std::uint32_t width = hi - lo;
+  const auto in_range = [=](T v) {
+    return static_cast<std::uint32_t>((static_cast<std::uint32_t>(static_cast<Unsigned>(v)) & mask) - lo) <= width;
+  };
+  constexpr Long kBlock = 64;
+  Long c = first;
+  for (; last - c + 1 >= kBlock; c += kBlock) {
+    unsigned any = 0;
+    for (Long k = 0; k < kBlock; ++k) any |= in_range(table[c + k]) ? 1u : 0u;
+    if (any) break;
+  }
+  for (; c <= last; ++c)
+    if (in_range(table[c])) return c;
+  return 0;
+}
+
+// Entries from `first` to `last` whose value, masked to its width, lies in
+// [lo, hi]; a loop with no branch, which the compiler runs many at a time.
+template <class T>
+std::uint64_t count_in_range(const T* table, Long first, Long last, std::uint32_t mask, std::uint32_t lo,
+                             std::uint32_t hi) {
+  using Unsigned = std::make_unsigned_t<T>;
+  const std::uint32_t width = hi - lo;
+  std::uint64_t n = 0;
+  for (Long c = first; c <= last; ++c)
+    n += static_cast<std::uint32_t>((static_cast<std::uint32_t>(static_cast<Unsigned>(table[c])) & mask) - lo) <= width;
+  return n;
+}
+
+template <class Table>
+FatEntryCounts count(const Table& table, FatWidth width) {
+  FatEntryCounts counts;
+  const Long last = std::min<Long>(static_cast<Long>(table.size()) - 1, LastVolumeCluster());
+  if (last < 2) return counts;
+  const std::uint32_t mask = ondisk::entry_mask(width);
+  const ondisk::EntryRange free = ondisk::state_range(width, ondisk::EntryState::Free);
+  const ondisk::EntryRange bad = ondisk::state_range(width, ondisk::EntryState::Bad);
+  counts.clusters = static_cast<std::uint64_t>(last - 1);
+  counts.free = count_in_range(table.data(), 2, last, mask, free.first, free.last);
+  counts.bad = count_in_range(table.data(), 2, last, mask, bad.first, bad.last);
+  return counts;
+}
+
 template <class Table>
 Long search(const Table& table, FatWidth width, Long first, Long state) {
+  const auto wanted = searched_state(state);
+  if (!wanted || first < 0) return 0;
   // The table covers the whole FAT copy; entries past the last cluster name
   // clusters the volume does not have.
-  Long last = std::min<Long>(static_cast<Long>(table.size()) - 1, LastVolumeCluster());
-  for (Long c = first; c <= last; ++c)
-    if (entry_in_state(width, table[c], state)) return c;
-  return 0;
+  const Long last = std::min<Long>(static_cast<Long>(table.size()) - 1, LastVolumeCluster());
+  if (first > last) return 0;
+  const ondisk::EntryRange range = ondisk::state_range(width, *wanted);
+  return first_in_range(table.data(), first, last, ondisk::entry_mask(width), range.first, range.last);
 }
 
 void check_index(std::size_t size, Long index) {
@@ -56,6 +110,7 @@ Long FindFatEntry(Long start, Long state) {
   const DriveInfoRecord& d = DriveInfo();
   auto width = fat_width(d.FsType);
   if (!width) return 0;
+  EnsureFatTables();
   switch (*width) {
     case FatWidth::Fat12: return search(d.Fat12Table, *width, first, state);
     case FatWidth::Fat16: return search(d.Fat16Table, *width, first, state);
@@ -64,9 +119,23 @@ Long FindFatEntry(Long start, Long state) {
   return 0;
 }
 
+std::optional<FatEntryCounts> CountFatEntries() {
+  const DriveInfoRecord& d = DriveInfo();
+  const auto width = fat_width(d.FsType);
+  if (!width) return std::nullopt;
+  EnsureFatTables();
+  switch (*width) {
+    case FatWidth::Fat12: return count(d.Fat12Table, *width);
+    case FatWidth::Fat16: return count(d.Fat16Table, *width);
+    case FatWidth::Fat32: return count(d.Fat32Table, *width);
+  }
+  return std::nullopt;
+}
+
 Boolean SetFatEntry(const String& drive, Long cluster, Long value) {
   DriveInfoRecord& d = DriveInfo();
   auto width = fat_width(d.FsType);
+  if (width) EnsureFatTables();
   win::Bytes bytes;
   Long offset = 0;
   Long free_delta = 0;  // FAT32: how the number of free clusters changes

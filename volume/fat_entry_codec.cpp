@@ -13,15 +13,19 @@ std::optional<FatWidth> fat_width(const String& fs_type) {
   return std::nullopt;
 }
 
-bool entry_in_state(FatWidth width, Long entry, Long state) {
-  const ondisk::EntryState s = ondisk::entry_state(width, static_cast<std::uint32_t>(entry));
+std::optional<ondisk::EntryState> searched_state(Long state) {
   switch (state) {
-    case kFatFree: return s == ondisk::EntryState::Free;
-    case kFatReserved: return s == ondisk::EntryState::Reserved;
-    case kFatBad: return s == ondisk::EntryState::Bad;
-    case kFatEndOfChain: return s == ondisk::EntryState::EndOfChain;
-    default: return false;
+    case kFatFree: return ondisk::EntryState::Free;
+    case kFatReserved: return ondisk::EntryState::Reserved;
+    case kFatBad: return ondisk::EntryState::Bad;
+    case kFatEndOfChain: return ondisk::EntryState::EndOfChain;
+    default: return std::nullopt;
   }
+}
+
+bool entry_in_state(FatWidth width, Long entry, Long state) {
+  const auto wanted = searched_state(state);
+  return wanted && ondisk::entry_state(width, static_cast<std::uint32_t>(entry)) == *wanted;
 }
 
 Long entry_offset(FatWidth width, Long cluster) {
@@ -34,7 +38,7 @@ std::size_t table_entries(FatWidth width, std::size_t n) {
   return static_cast<std::size_t>(ondisk::entries_in(width, n));
 }
 
-void unpack_fat12(const win::Bytes& fat, std::vector<Integer>& table) {
+void unpack_fat12(const win::Bytes& fat, std::span<Integer> table) {
   for (std::size_t e = 0; e < table.size(); ++e) {
     if (ondisk::entry_byte_offset(FatWidth::Fat12, e) + 1 >= fat.size()) break;
     table[e] = static_cast<Integer>(ondisk::get_entry(FatWidth::Fat12, fat, e));

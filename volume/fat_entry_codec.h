@@ -4,6 +4,7 @@
 // on-disk codec's.
 #pragma once
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "format/fat_entry.h"
@@ -18,6 +19,9 @@ std::optional<FatWidth> fat_width(const String& fs_type);
 
 enum FatEntryState : Long { kFatFree = 0, kFatReserved = 1, kFatBad = 2, kFatEndOfChain = 3 };
 
+// The on-disk state a search names; nothing for a number that names none.
+std::optional<ondisk::EntryState> searched_state(Long state);
+
 // Whether an entry value (as a table holds it) is in the state. FAT32
 // entries compare as whole 32-bit values, so 0xFFFFFFF7 is not bad.
 bool entry_in_state(FatWidth width, Long entry, Long state);
@@ -27,7 +31,7 @@ bool entry_in_state(FatWidth width, Long entry, Long state);
 Long entry_offset(FatWidth width, Long cluster);
 
 // Decodes every 12-bit entry whose bits lie wholly in the copy.
-void unpack_fat12(const win::Bytes& fat, std::vector<Integer>& table);
+void unpack_fat12(const win::Bytes& fat, std::span<Integer> table);
 
 // Entries of the table for a copy of n bytes (FAT12: n / 1.5 rounded).
 std::size_t table_entries(FatWidth width, std::size_t fat_bytes);

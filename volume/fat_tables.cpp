@@ -35,29 +35,99 @@ std::uint32_t table_entry(const DriveInfoRecord& d, FatWidth width, std::size_t 
 
 }  // namespace
 
+namespace {
+
+constexpr const char* kFatCopy1 = "FAT copy 1";
+
+Long fat_copy_bytes(const DriveInfoRecord& d) { return checked_mul<Long>(d.BytesPerSector, d.SectorsPerFat); }
+
+// FAT copy 1 read whole straight into a table of the width's entries (the
+// host is little-endian, as the copy is); the table stays as it was when
+// the read fails.
+template <class Table>
+void read_table(const DriveInfoRecord& d, const String& root_path, Table& table) {
+  const auto bytes = static_cast<std::size_t>(fat_copy_bytes(d));
+  Table loaded;
+  loaded.resize(bytes / sizeof(typename Table::value_type));
+  ReadDriveSectorsWholeInto(root_path, d.ReservedSectors, {reinterpret_cast<std::uint8_t*>(loaded.data()), bytes},
+                            kFatCopy1);
+  table = std::move(loaded);
+}
+
+// Entries of FAT copy 1 for a walk made before the tables are loaded: a
+// sector at a time, as a chain seldom leaves the sector it starts in. A
+// walk that wanders through many sectors loads the tables after all.
+class FatEntryReader {
+ public:
+  FatEntryReader(const DriveInfoRecord& d, FatWidth width) : d_(d), width_(width) {}
+
+  std::uint32_t operator()(std::uint64_t cluster) {
+    if (d_.PendingFatRoot.empty()) return table_entry(d_, width_, static_cast<std::size_t>(cluster));
+    const std::uint64_t at = ondisk::entry_byte_offset(width_, cluster);
+    const auto bps = static_cast<std::uint64_t>(d_.BytesPerSector);
+    const std::uint64_t sector = at / bps;
+    if (sector != sector_) {
+      if (++reads_ > kSectorReads) {
+        EnsureFatTables();
+        return (*this)(cluster);
+      }
+      bytes_ = ReadDriveSectorsWhole(d_.PendingFatRoot, checked_add<Long>(d_.ReservedSectors, CLng(sector)), 0,
+                                     d_.BytesPerSector, kFatCopy1);
+      sector_ = sector;
+    }
+    return ondisk::decode_entry(width_, cluster, bytes_.data() + at % bps);
+  }
+
+ private:
+  static constexpr int kSectorReads = 64;
+  const DriveInfoRecord& d_;
+  FatWidth width_;
+  std::uint64_t sector_ = ~std::uint64_t{0};
+  win::Bytes bytes_;
+  int reads_ = 0;
+};
+
+}  // namespace
+
+void PrepareFatTables(const String& root_path) {
+  DriveInfoRecord& d = DriveInfo();
+  const Long fat_length = fat_copy_bytes(d);
+  // The copy's last sector is read now: a volume that ends inside its first
+  // FAT fails to select, as it would if the whole copy were read here.
+  if (fat_length < d.BytesPerSector)
+    ReadDriveSectorsWhole(root_path, d.ReservedSectors, 0, fat_length, kFatCopy1);
+  else
+    ReadDriveSectorsWhole(root_path, checked_sub<Long>(checked_add<Long>(d.ReservedSectors, d.SectorsPerFat), 1), 0,
+                          d.BytesPerSector, kFatCopy1);
+  const auto width = fat_width(d.FsType);
+  if (!width) return;
+  d.PendingFatRoot = root_path;
+  if (*width == FatWidth::Fat32) d.RootDirectoryLength = WalkClusterChain(d.Geometry.root_cluster);
+}
+
+void EnsureFatTables() {
+  DriveInfoRecord& d = DriveInfo();
+  if (!d.PendingFatRoot.empty()) LoadFatTables(d.PendingFatRoot);
+}
+
 void LoadFatTables(const String& root_path) {
   DriveInfoRecord& d = DriveInfo();
-  Long fat_length = checked_mul<Long>(d.BytesPerSector, d.SectorsPerFat);
-  d.FatBytes = ReadDriveSectorsWhole(root_path, d.ReservedSectors, 0, fat_length, "FAT copy 1");
-
-  auto width = fat_width(d.FsType);
+  const auto width = fat_width(d.FsType);
   if (!width) return;
-  const std::size_t n = d.FatBytes.size();
   switch (*width) {
-    case FatWidth::Fat32:
-      d.Fat32Table.assign(table_entries(*width, n), 0);
-      std::memcpy(d.Fat32Table.data(), d.FatBytes.data(), d.Fat32Table.size() * 4);  // little-endian host
-      break;
-    case FatWidth::Fat16:
-      d.Fat16Table.assign(table_entries(*width, n), 0);
-      std::memcpy(d.Fat16Table.data(), d.FatBytes.data(), d.Fat16Table.size() * 2);
-      break;
-    case FatWidth::Fat12:
-      d.Fat12Table.assign(table_entries(*width, n), 0);
+    case FatWidth::Fat32: read_table(d, root_path, d.Fat32Table); break;
+    case FatWidth::Fat16: read_table(d, root_path, d.Fat16Table); break;
+    case FatWidth::Fat12: {
+      // A FAT12 copy is a few KiB; its bytes are kept for the nibbles that
+      // neighbouring entries share.
+      win::Bytes bytes = ReadDriveSectorsWhole(root_path, d.ReservedSectors, 0, fat_copy_bytes(d), kFatCopy1);
+      d.Fat12Table.assign(table_entries(*width, bytes.size()), 0);
+      d.FatBytes = std::move(bytes);
       UnpackFat12();
       break;
+    }
   }
-  if (*width == FatWidth::Fat32) d.RootDirectoryLength = WalkClusterChain(d.Geometry.root_cluster);
+  d.PendingFatRoot.clear();
 }
 
 void UnpackFat12() { unpack_fat12(DriveInfo().FatBytes, DriveInfo().Fat12Table); }
@@ -66,8 +136,13 @@ Long WalkClusterChain(Long first_cluster) {
   DriveInfoRecord& d = DriveInfo();
   VolumeGeometry& g = d.Geometry;
   const auto width = fat_width(d.FsType).value_or(FatWidth::Fat32);
+  // FAT12 entries may straddle two sectors; its table is small enough to load.
+  if (width == FatWidth::Fat12) EnsureFatTables();
   const std::uint32_t end_of_chain = ondisk::end_of_chain_min(width);
-  const std::size_t entries = table_size(d, width);
+  const std::size_t entries = d.PendingFatRoot.empty()
+                                  ? table_size(d, width)
+                                  : table_entries(width, static_cast<std::size_t>(fat_copy_bytes(d)));
+  FatEntryReader entry(d, width);
   const Long per_cluster = CLng(std::nearbyint(double(d.BytesPerSector) * d.SectorsPerCluster / 32.0));
   // The section runs on from RootDirectoryStart as if the chain's clusters
   // lay one after the other: no more of them than reach the volume's end.
@@ -89,7 +164,7 @@ Long WalkClusterChain(Long first_cluster) {
     }
     win::DoEvents();
     ++visited;
-    const std::uint32_t next = table_entry(d, width, static_cast<std::size_t>(c));
+    const std::uint32_t next = entry(c);
     const ondisk::EntryState state = ondisk::entry_state(width, next);
     if (state == ondisk::EntryState::EndOfChain) break;
     if (state != ondisk::EntryState::Link) {  // free, reserved, bad: the chain is damaged here
@@ -107,6 +182,7 @@ Long WalkClusterChain(Long first_cluster) {
 std::optional<std::uint32_t> FatEntryValue(Long cluster) {
   const DriveInfoRecord& d = DriveInfo();
   const auto width = fat_width(d.FsType);
+  if (width) EnsureFatTables();
   if (!width || cluster < 0 || static_cast<std::size_t>(cluster) >= table_size(d, *width)) return std::nullopt;
   return table_entry(d, *width, static_cast<std::size_t>(cluster));
 }

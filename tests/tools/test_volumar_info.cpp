@@ -72,7 +72,11 @@ TEST_F(VolumarInfo, PrintsEveryPropertyInTableOrderThenTheSectionsOnBothFamilies
                                                 "drwDiskSectionFATCopy1",
                                                 "drwDiskSectionFATCopy2",
                                                 "drwDiskSectionRootDirectory",
-                                                "drwDiskSectionDataEntry"};
+                                                "drwDiskSectionDataEntry",
+                                                "Clusters",
+                                                "FreeClusters",
+                                                "BadClusters",
+                                                "UsedClusters"};
   struct Case {
     const char* name;
     fixtures::MkfsOptions options;
@@ -86,6 +90,13 @@ TEST_F(VolumarInfo, PrintsEveryPropertyInTableOrderThenTheSectionsOnBothFamilies
     SCOPED_TRACE(c.type);
     const auto image = make_image(dir, c.name, c.options);
     const Geometry g = boot_geometry(image);
+    VOLUMAR_EXPECT_RUN(volumar({"mark", image.string(), "bad", "--cluster", "5", "--yes"}), 0);
+    // fsck.fat counts bad clusters as used: "N files, USED/TOTAL clusters".
+    const std::string fsck = fixtures::fsck_check(image).output;
+    const auto slash = fsck.rfind('/');
+    ASSERT_NE(slash, std::string::npos) << fsck;
+    const std::string fsck_used = fsck.substr(fsck.rfind(' ', slash) + 1, slash - fsck.rfind(' ', slash) - 1);
+    const std::string fsck_total = fsck.substr(slash + 1, fsck.find(' ', slash) - slash - 1);
     std::string first_output;
     for (const auto& family : kFamilies) {
       SCOPED_TRACE(family);
@@ -125,6 +136,10 @@ TEST_F(VolumarInfo, PrintsEveryPropertyInTableOrderThenTheSectionsOnBothFamilies
         EXPECT_EQ(f["drwDiskSectionRootDirectory"], std::to_string(root) + "-" + std::to_string(root + g.spc - 1));
         EXPECT_EQ(f["drwDiskSectionDataEntry"], std::to_string(root) + "-" + std::to_string(g.total - 1));
       }
+      EXPECT_EQ(f["Clusters"], fsck_total);
+      EXPECT_EQ(f["BadClusters"], "1");
+      EXPECT_EQ(std::to_string(std::stoull(f["UsedClusters"]) + 1), fsck_used);
+      EXPECT_EQ(std::stoull(f["FreeClusters"]) + std::stoull(f["UsedClusters"]) + 1, std::stoull(f["Clusters"]));
       if (first_output.empty())
         first_output = run.out;
       else

@@ -9,6 +9,7 @@
 #include "tests/fixtures/temp_dir.h"
 #include "volume/boot_sector.h"
 #include "volume/drive_info.h"
+#include "volume/fat_tables.h"
 
 using namespace volumar;
 using fixtures::FamilyScope;
@@ -67,7 +68,11 @@ TEST_P(DriveLoading, GeometryAgreesWithThePeers) {
   EXPECT_EQ(static_cast<std::uint64_t>(d.RootDirectoryStart), fs.root_directory->first);
   EXPECT_EQ(static_cast<std::uint64_t>(d.RootDirectoryStart + d.RootDirectoryLength), fs.root_directory->last);
   EXPECT_EQ(d.BootSector.size(), 512u);
-  EXPECT_EQ(d.FatBytes.size(), static_cast<std::size_t>(d.SectorsPerFat) * d.BytesPerSector);
+  // The tables are read when first needed, straight into the table; only
+  // FAT12 keeps the copy's bytes.
+  EXPECT_TRUE(d.Fat12Table.empty() && d.Fat16Table.empty() && d.Fat32Table.empty());
+  EnsureFatTables();
+  EXPECT_EQ(d.FatBytes.size(), g.fat_bits == 12 ? static_cast<std::size_t>(d.SectorsPerFat) * d.BytesPerSector : 0u);
   // The first two entries are the media and end-of-chain marks.
   if (g.fat_bits == 12) {
     ASSERT_FALSE(d.Fat12Table.empty());
@@ -148,6 +153,7 @@ TEST(DriveLoadingEdges, OldBootSectorsAndStoredZeros) {
   ResetDriveInfo();
   DriveInfo().FsType = u"FAT";
   ReadBootSector(u"I:\\");
+  EnsureFatTables();
   const DriveInfoRecord& d = DriveInfo();
   EXPECT_EQ(d.FsType, u"FAT16");
   EXPECT_EQ(d.BytesPerSector, 512);
@@ -191,6 +197,7 @@ TEST(DriveLoadingEdges, Fat12EntriesToTheEndOfTheCopyAreDecoded) {
   auto image = b.write(dir.file("v.img"));
   MappedDrive drive('L', image);
   LoadDriveInfo(u"L");
+  EnsureFatTables();
   ASSERT_GT(DriveInfo().Fat12Table.size(), last);
   EXPECT_EQ(DriveInfo().Fat12Table[last], 0xABC);
   EXPECT_EQ(DriveInfo().Fat12Table[last - 1], 0x123);

@@ -1,4 +1,5 @@
-// volumar info DRIVE: the volume properties and the disk sections.
+// volumar info DRIVE: the volume properties, the disk sections and how the
+// clusters divide into free, bad and used.
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <memory>
@@ -7,6 +8,7 @@
 #include "drw/sector_editor.h"
 #include "format/boot_sector.h"
 #include "platform/automation/variant_conversion.h"
+#include "volume/fat_entries.h"
 
 #include "tools/volumar/commands.h"
 #include "tools/volumar/drive_argument.h"
@@ -51,6 +53,12 @@ int run_info(const DriveArgument& drive) {
       const SectorRange r = session.section(s);
       out += section_name(s) + ": " + std::to_string(r.first) + "-" + std::to_string(r.last) + "\n";
     }
+  // The one figure that reads the whole first FAT.
+  if (session.is_fat())
+    if (const auto counts = volumar::CountFatEntries())
+      out += "Clusters: " + std::to_string(counts->clusters) + "\nFreeClusters: " + std::to_string(counts->free) +
+             "\nBadClusters: " + std::to_string(counts->bad) + "\nUsedClusters: " + std::to_string(counts->used()) +
+             "\n";
   std::fputs(out.c_str(), stdout);
   const volumar::VolumeGeometry& g = session.geometry();
   const std::uint64_t stated = g.total_sectors * g.bytes_per_sector;
@@ -78,7 +86,7 @@ int run_info(const DriveArgument& drive) {
 
 void add_info_command(CommandContext& ctx) {
   auto drive = std::make_shared<DriveArgument>();
-  CLI::App* sub = ctx.app.add_subcommand("info", "Print the volume's properties and its disk sections");
+  CLI::App* sub = ctx.app.add_subcommand("info", "Print the volume's properties, its disk sections and its free, bad and used clusters");
   add_drive_argument(*sub, *drive);
   sub->callback([&run = ctx.run, drive] { run = [drive] { return run_info(*drive); }; });
 }
