@@ -39,30 +39,26 @@ Long first_in_range(const T* table, Long first, Long last, std::uint32_t mask, s
   return 0;
 }
 
-// Entries from `first` to `last` whose value, masked to its width, lies in
-// [lo, hi]; a loop with no branch, which the compiler runs many at a time.
-template <class T>
-std::uint64_t count_in_range(const T* table, Long first, Long last, std::uint32_t mask, std::uint32_t lo,
-                             std::uint32_t hi) {
-  using Unsigned = std::make_unsigned_t<T>;
-  const std::uint32_t width = hi - lo;
-  std::uint64_t n = 0;
-  for (Long c = first; c <= last; ++c)
-    n += static_cast<std::uint32_t>((static_cast<std::uint32_t>(static_cast<Unsigned>(table[c])) & mask) - lo) <= width;
-  return n;
-}
-
+// The free and the bad entries of clusters 2 to the last, in one pass with
+// no branch, which the compiler runs many entries at a time.
 template <class Table>
 FatEntryCounts count(const Table& table, FatWidth width) {
+  using Unsigned = std::make_unsigned_t<typename Table::value_type>;
   FatEntryCounts counts;
   const Long last = std::min<Long>(static_cast<Long>(table.size()) - 1, LastVolumeCluster());
   if (last < 2) return counts;
   const std::uint32_t mask = ondisk::entry_mask(width);
-  const ondisk::EntryRange free = ondisk::state_range(width, ondisk::EntryState::Free);
-  const ondisk::EntryRange bad = ondisk::state_range(width, ondisk::EntryState::Bad);
+  const std::uint32_t free = ondisk::state_range(width, ondisk::EntryState::Free).first;
+  const std::uint32_t bad = ondisk::state_range(width, ondisk::EntryState::Bad).first;
+  std::uint64_t n_free = 0, n_bad = 0;
+  for (Long c = 2; c <= last; ++c) {
+    const std::uint32_t v = static_cast<std::uint32_t>(static_cast<Unsigned>(table[c])) & mask;
+    n_free += v == free;
+    n_bad += v == bad;
+  }
   counts.clusters = static_cast<std::uint64_t>(last - 1);
-  counts.free = count_in_range(table.data(), 2, last, mask, free.first, free.last);
-  counts.bad = count_in_range(table.data(), 2, last, mask, bad.first, bad.last);
+  counts.free = n_free;
+  counts.bad = n_bad;
   return counts;
 }
 

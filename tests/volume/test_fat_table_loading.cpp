@@ -3,6 +3,7 @@
 // search entry by entry with the state test.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <random>
 
 #include "format/boot_sector.h"
@@ -10,6 +11,7 @@
 #include "platform/ansi_code_page.h"
 #include "rawio/write_sectors.h"
 #include "tests/fixtures/mapped_drive.h"
+#include "tests/fixtures/peer_tools.h"
 #include "tests/fixtures/temp_dir.h"
 #include "volume/boot_sector.h"
 #include "volume/drive_info.h"
@@ -61,6 +63,44 @@ TEST(FatTableLoading, AWriteIntoTheFirstFatBeforeFirstUseLeavesTheTableAsSelecti
   ASSERT_TRUE(WriteDriveSectors(u"S", d.DataAreaStart + 4, 0, String(u"x"), kWriteOrdinaryData));
   EXPECT_TRUE(d.Fat16Table.empty());
   EXPECT_EQ(FatEntryValue(6), 0u);
+}
+
+TEST(FatTableLoading, TheTableReadStraightInHoldsEveryEntryOfTheFirstCopy) {
+  // Files of a few clusters each, written by mtools, on each type; FAT12
+  // with 2048-byte sectors has a copy whose last 3-byte group is partial.
+  struct Case {
+    int bits;
+    unsigned kb, sector;
+  } cases[] = {{12, 1440, 512}, {12, 4096, 2048}, {16, 16384, 512}, {32, 40000, 512}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bits);
+    fixtures::TempDir dir;
+    const auto image = dir.file("v.img");
+    fixtures::MkfsOptions options;
+    options.fat_bits = c.bits;
+    options.size_kb = c.kb;
+    options.sector_size = c.sector;
+    ASSERT_TRUE(fixtures::make_fat_image(image, options).ok());
+    for (int f = 0; f < 5; ++f)
+      ASSERT_TRUE(fixtures::mcopy_bytes(image, "F" + std::to_string(f) + ".BIN",
+                                        std::vector<std::uint8_t>(1000 + 3000 * f, static_cast<std::uint8_t>(f)))
+                      .ok());
+    MappedDrive drive('T', image);
+    LoadDriveInfo(u"T");
+    EnsureFatTables();
+    const DriveInfoRecord& d = DriveInfo();
+    std::ifstream in(image, std::ios::binary);
+    win::Bytes copy(static_cast<std::size_t>(d.SectorsPerFat) * d.BytesPerSector);
+    in.seekg(static_cast<std::streamoff>(d.ReservedSectors) * d.BytesPerSector);
+    in.read(reinterpret_cast<char*>(copy.data()), static_cast<std::streamsize>(copy.size()));
+    const auto width = *fat_width(d.FsType);
+    const std::size_t whole = ondisk::entries_in(width, copy.size());
+    std::size_t checked = 0;
+    for (std::size_t e = 0; e < whole; ++e, ++checked)
+      ASSERT_EQ(FatEntryValue(static_cast<Long>(e)), ondisk::get_entry(width, copy, e)) << "entry " << e;
+    EXPECT_EQ(checked, whole);
+    EXPECT_GE(CountFatEntries()->used(), 5u);
+  }
 }
 
 namespace {
