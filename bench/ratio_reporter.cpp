@@ -4,8 +4,11 @@
 
 void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
   ConsoleReporter::ReportRuns(runs);
-  for (const auto& r : runs)
-    if (r.iterations > 0) seconds_per_iteration_[r.benchmark_name()] = r.GetAdjustedRealTime();
+  for (const auto& r : runs) {
+    // A ratio of spreads (stddev, cv) means nothing; single runs, means and medians compare.
+    const bool comparable = r.aggregate_name.empty() || r.aggregate_name == "mean" || r.aggregate_name == "median";
+    if (r.iterations > 0 && comparable) seconds_per_iteration_[r.benchmark_name()] = r.GetAdjustedRealTime();
+  }
 }
 
 void RatioReporter::Finalize() {

@@ -4,6 +4,7 @@
 #include <linux/fs.h>
 #include <linux/hdreg.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <limits>
@@ -141,6 +142,32 @@ DWORD HostFile::write_at(std::uint64_t pos, const void* buffer, DWORD length, DW
   if (put < 0) return error_from_errno(errno, ERROR_WRITE_FAULT);
   done = static_cast<DWORD>(put);
   return ERROR_SUCCESS;
+}
+
+DWORD HostFile::map_copy(std::uint64_t pos, std::size_t length, View& view) {
+  view = {};
+  if (!can_read_) return ERROR_ACCESS_DENIED;
+  if (length == 0) return ERROR_INVALID_PARAMETER;
+  if (fixed_size_ && bytes_inside(*fixed_size_, pos, length) != length) return ERROR_HANDLE_EOF;
+  if (base_ + pos > kMaxOffset - length) return ERROR_INVALID_PARAMETER;
+  if (!block_device_) {
+    struct stat st{};
+    if (syscalls().fstat(fd_, &st) != 0) return error_from_errno(errno, ERROR_READ_FAULT);
+    if (base_ + pos + length > static_cast<std::uint64_t>(st.st_size)) return ERROR_HANDLE_EOF;
+  }
+  if (others_lock(pos, length, false)) return ERROR_LOCK_VIOLATION;
+  static const std::uint64_t page = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+  const std::uint64_t at = base_ + pos;
+  const std::uint64_t start = at / page * page;
+  const std::size_t mapped = static_cast<std::size_t>(at - start) + length;
+  void* p = syscalls().map_copy(fd_, mapped, static_cast<off_t>(start));
+  if (!p) return error_from_errno(errno, ERROR_NOT_ENOUGH_MEMORY);
+  view = {p, mapped, static_cast<std::uint8_t*>(p) + (at - start)};
+  return ERROR_SUCCESS;
+}
+
+void HostFile::unmap(const View& view) {
+  if (view.base) syscalls().unmap(view.base, view.mapped);
 }
 
 DWORD HostFile::lock(std::uint64_t offset, std::uint64_t length) {

@@ -49,6 +49,19 @@ class HostFile {
   DWORD read_at(std::uint64_t pos, void* buffer, DWORD length, DWORD& done);
   DWORD write_at(std::uint64_t pos, const void* buffer, DWORD length, DWORD& done);
 
+  // A private copy-on-write view of `length` bytes from pos, mapped in at
+  // once: `data` points at pos's byte, and base/mapped are what unmap()
+  // takes. Only bytes the volume and the host file both hold can be mapped
+  // (touching a mapped byte past the host file's end would fault), and not
+  // while another handle locks part of them.
+  struct View {
+    void* base = nullptr;
+    std::size_t mapped = 0;
+    std::uint8_t* data = nullptr;
+  };
+  DWORD map_copy(std::uint64_t pos, std::size_t length, View& view);
+  static void unmap(const View& view);
+
   // Windows byte ranges: a range may not overlap one this handle holds, and
   // unlocking needs the exact range that was locked.
   DWORD lock(std::uint64_t offset, std::uint64_t length);

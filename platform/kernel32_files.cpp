@@ -10,6 +10,7 @@
 #include "platform/device_records.h"
 #include "platform/drive_map.h"
 #include "platform/family.h"
+#include "platform/file_object.h"
 #include "platform/handle_table.h"
 #include "platform/host_file.h"
 #include "platform/request_log.h"
@@ -19,12 +20,6 @@
 
 namespace win {
 namespace {
-
-struct FileObject : KernelObject {
-  std::unique_ptr<HostFile> file;
-  std::uint64_t pointer = 0;
-  std::string name;
-};
 
 // Specific rights folded into the two generic ones the platform knows.
 DWORD generic_access(DWORD access) {

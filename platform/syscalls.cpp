@@ -2,6 +2,7 @@
 #include "platform/syscalls.h"
 
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -22,6 +23,20 @@ Syscalls make_posix() {
   s.fsync = [](int fd) { return ::fsync(fd); };
   s.unlink = [](const char* path) { return ::unlink(path); };
   s.ioctl = [](int fd, unsigned long request, void* arg) { return ::ioctl(fd, request, arg); };
+  s.map_copy = [](int fd, std::size_t n, off_t off) -> void* {
+    // Mapped read-only first, so that populating it shares the page cache's
+    // pages; writes then copy only the pages they touch.
+    void* p = ::mmap(nullptr, n, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, off);
+    if (p == MAP_FAILED) return nullptr;
+    if (::mprotect(p, n, PROT_READ | PROT_WRITE) != 0) {
+      const int error = errno;
+      ::munmap(p, n);
+      errno = error;
+      return nullptr;
+    }
+    return p;
+  };
+  s.unmap = [](void* p, std::size_t n) { return ::munmap(p, n); };
   return s;
 }
 
@@ -69,6 +84,13 @@ SyscallFaults::SyscallFaults() : table_(syscalls()), previous_(nullptr), below_(
     }
     if (write_short_.hits(writes_) && n > write_short_.at_most) n = write_short_.at_most;
     return below_.pwrite(fd, buf, n, off);
+  };
+  table_.map_copy = [this](int fd, std::size_t n, off_t off) -> void* {
+    if (read_fail_.nth >= 0 || read_short_.nth >= 0) {
+      errno = ENODEV;
+      return nullptr;
+    }
+    return below_.map_copy(fd, n, off);
   };
   table_.fcntl_lock = [this](int fd, int cmd, struct flock* lk) {
     if (refuse_locks_ && cmd == F_OFD_SETLK && lk->l_type != F_UNLCK) {

@@ -25,6 +25,10 @@ struct Syscalls {
   std::function<int(int fd)> fsync;
   std::function<int(const char* path)> unlink;
   std::function<int(int fd, unsigned long request, void* arg)> ioctl;
+  // A private copy-on-write mapping of `length` bytes from `offset` (a page
+  // multiple), mapped in at once; nullptr with errno set on failure.
+  std::function<void*(int fd, std::size_t length, off_t offset)> map_copy;
+  std::function<int(void* address, std::size_t length)> unmap;
 };
 
 // The table in force (the real POSIX one unless a test installed another).
@@ -45,6 +49,8 @@ class SyscallFaults {
   SyscallFaults(const SyscallFaults&) = delete;
   SyscallFaults& operator=(const SyscallFaults&) = delete;
 
+  // While a read rule is set, mappings fail too (ENODEV), so that readers
+  // which map when they can take the read path the rule applies to.
   void fail_read(int nth, int error = EIO);
   void short_read(int nth, std::size_t at_most);  // the read delivers at most at_most bytes
   void fail_write(int nth, int error = EIO);

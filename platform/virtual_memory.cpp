@@ -17,8 +17,6 @@ std::map<void*, std::size_t>& regions() {
   return sizes;
 }
 
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
-
 }  // namespace
 
 LPVOID VirtualAlloc(LPVOID address, std::size_t size, DWORD allocation_type, DWORD protect) {
@@ -31,8 +29,6 @@ LPVOID VirtualAlloc(LPVOID address, std::size_t size, DWORD allocation_type, DWO
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
-  // Large regions are filled in one go: fewer, larger page faults.
-  if (size >= kHugePage) ::madvise(p, size, MADV_HUGEPAGE);
   std::lock_guard lock(regions_mutex);
   regions()[p] = size;
   return p;

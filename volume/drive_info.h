@@ -33,9 +33,10 @@ struct DriveInfoRecord {
   Long FirstDataCluster = 0;
   // The layout the fields above are filled from, in 64 bits; what hosts ask.
   VolumeGeometry Geometry;
-  // Where FAT copy 1 is read from when a member first needs the tables;
-  // empty once they are loaded (or when the volume has none).
-  String PendingFatRoot;
+  // Where FAT copy 1 is read from, and whether it still is to be read when
+  // a member first needs the tables.
+  String FatRoot;
+  bool FatPending = false;
 };
 
 // The apartment's record, created empty at its first use on this thread.

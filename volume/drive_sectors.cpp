@@ -6,6 +6,7 @@
 #include "rawio/read_sectors.h"
 #include "rawio/write_sectors.h"
 #include "volume/drive_info.h"
+#include "volume/fat_entry_codec.h"
 #include "volume/fat_tables.h"
 
 namespace volumar {
@@ -24,17 +25,21 @@ namespace {
 
 char16_t upper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
 
-// Whether a write of `bytes` bytes from byteOffset of startSector reaches
-// FAT copy 1 of the selected volume while its tables are still to be read.
-bool reaches_unread_fat(const String& drive, Long startSector, Long byteOffset, std::size_t bytes) {
+// Before a write of `bytes` bytes from byteOffset of startSector: where it
+// reaches FAT copy 1 of the selected volume, the tables are held as the
+// copy is now.
+void hold_fat_tables(const String& drive, Long startSector, Long byteOffset, std::size_t bytes) {
   const DriveInfoRecord& d = DriveInfo();
-  if (d.PendingFatRoot.empty() || drive.empty() || upper(drive[0]) != upper(d.PendingFatRoot[0])) return false;
+  if (!fat_width(d.FsType) || drive.empty() || d.Geometry.bytes_per_sector == 0) return;
+  if (d.FatRoot.empty() || upper(drive[0]) != upper(d.FatRoot[0])) return;
   const auto bps = static_cast<std::int64_t>(std::max<Integer>(d.BytesPerSector, 1));
-  const std::int64_t first = startSector + byteOffset / bps;
-  const std::int64_t last = startSector + (byteOffset + static_cast<std::int64_t>(bytes) + bps - 1) / bps;  // past
-  const std::int64_t fat_first = d.ReservedSectors;
-  const std::int64_t fat_last = fat_first + d.SectorsPerFat;  // past
-  return first < fat_last && fat_first < last;
+  const std::int64_t fat_first = std::int64_t{d.ReservedSectors} * bps;
+  const std::int64_t fat_end = fat_first + std::int64_t{d.SectorsPerFat} * bps;
+  const std::int64_t first = std::int64_t{startSector} * bps + byteOffset;
+  const std::int64_t end = first + static_cast<std::int64_t>(bytes);
+  if (first < fat_end && fat_first < end)
+    HoldFatTablesBeforeWrite(static_cast<std::uint64_t>(std::max(first, fat_first) - fat_first),
+                             static_cast<std::uint64_t>(std::min(end, fat_end) - fat_first));
 }
 
 [[noreturn]] void raise_incomplete(const std::string& what, Long startSector, std::uint64_t bytes) {
@@ -45,7 +50,7 @@ bool reaches_unread_fat(const String& drive, Long startSector, Long byteOffset, 
 }  // namespace
 
 Boolean WriteDriveSectors(const String& drive, Long startSector, Long byteOffset, const String& data, Long writeKind) {
-  if (reaches_unread_fat(drive, startSector, byteOffset, data.size())) EnsureFatTables();
+  hold_fat_tables(drive, startSector, byteOffset, data.size());
   return WriteDriveSectors(DriveSectorAccess(), drive, startSector, byteOffset, data, writeKind);
 }
 

@@ -7,6 +7,8 @@
 
 #include "frame/checked_math.h"
 #include "platform/user32/message_pump.h"
+#include "platform/virtual_memory.h"
+#include "rawio/map_sectors.h"
 #include "volume/drive_info.h"
 #include "volume/drive_sectors.h"
 #include "volume/fat_entry_codec.h"
@@ -41,17 +43,23 @@ constexpr const char* kFatCopy1 = "FAT copy 1";
 
 Long fat_copy_bytes(const DriveInfoRecord& d) { return checked_mul<Long>(d.BytesPerSector, d.SectorsPerFat); }
 
-// FAT copy 1 read whole straight into a table of the width's entries (the
-// host is little-endian, as the copy is); the table stays as it was when
-// the read fails.
+// FAT copy 1 as a table of the width's entries (the host is little-endian,
+// as the copy is): a copy-on-write view of the copy where the platform
+// makes one, else read whole into fresh pages. The table stays as it was
+// when neither works.
 template <class Table>
 void read_table(const DriveInfoRecord& d, const String& root_path, Table& table) {
+  using Entry = typename Table::value_type;
   const auto bytes = static_cast<std::size_t>(fat_copy_bytes(d));
-  Table loaded;
-  loaded.resize(bytes / sizeof(typename Table::value_type));
-  ReadDriveSectorsWholeInto(root_path, d.ReservedSectors, {reinterpret_cast<std::uint8_t*>(loaded.data()), bytes},
-                            kFatCopy1);
-  table = std::move(loaded);
+  if (auto view = MapDriveSectors(DriveSectorAccess(), root_path, d.ReservedSectors, bytes)) {
+    table.adopt(std::move(view->keeper), reinterpret_cast<Entry*>(view->data), bytes / sizeof(Entry));
+    return;
+  }
+  void* pages = win::VirtualAlloc(nullptr, bytes, win::MEM_COMMIT | win::MEM_RESERVE, win::PAGE_READWRITE);
+  if (!pages) raise_error(win::kErrOutOfMemory);
+  std::shared_ptr<void> keeper(pages, [](void* p) { win::VirtualFree(p, 0, win::MEM_RELEASE); });
+  ReadDriveSectorsWholeInto(root_path, d.ReservedSectors, {static_cast<std::uint8_t*>(pages), bytes}, kFatCopy1);
+  table.adopt(std::move(keeper), static_cast<Entry*>(pages), bytes / sizeof(Entry));
 }
 
 // Entries of FAT copy 1 for a walk made before the tables are loaded: a
@@ -62,7 +70,7 @@ class FatEntryReader {
   FatEntryReader(const DriveInfoRecord& d, FatWidth width) : d_(d), width_(width) {}
 
   std::uint32_t operator()(std::uint64_t cluster) {
-    if (d_.PendingFatRoot.empty()) return table_entry(d_, width_, static_cast<std::size_t>(cluster));
+    if (!d_.FatPending) return table_entry(d_, width_, static_cast<std::size_t>(cluster));
     const std::uint64_t at = ondisk::entry_byte_offset(width_, cluster);
     const auto bps = static_cast<std::uint64_t>(d_.BytesPerSector);
     const std::uint64_t sector = at / bps;
@@ -71,7 +79,7 @@ class FatEntryReader {
         EnsureFatTables();
         return (*this)(cluster);
       }
-      bytes_ = ReadDriveSectorsWhole(d_.PendingFatRoot, checked_add<Long>(d_.ReservedSectors, CLng(sector)), 0,
+      bytes_ = ReadDriveSectorsWhole(d_.FatRoot, checked_add<Long>(d_.ReservedSectors, CLng(sector)), 0,
                                      d_.BytesPerSector, kFatCopy1);
       sector_ = sector;
     }
@@ -101,13 +109,21 @@ void PrepareFatTables(const String& root_path) {
                           d.BytesPerSector, kFatCopy1);
   const auto width = fat_width(d.FsType);
   if (!width) return;
-  d.PendingFatRoot = root_path;
+  d.FatRoot = root_path;
+  d.FatPending = true;
   if (*width == FatWidth::Fat32) d.RootDirectoryLength = WalkClusterChain(d.Geometry.root_cluster);
 }
 
 void EnsureFatTables() {
   DriveInfoRecord& d = DriveInfo();
-  if (!d.PendingFatRoot.empty()) LoadFatTables(d.PendingFatRoot);
+  if (d.FatPending) LoadFatTables(d.FatRoot);
+}
+
+void HoldFatTablesBeforeWrite(std::uint64_t first, std::uint64_t end) {
+  EnsureFatTables();
+  DriveInfoRecord& d = DriveInfo();
+  d.Fat16Table.keep_as_is(first, end);
+  d.Fat32Table.keep_as_is(first, end);
 }
 
 void LoadFatTables(const String& root_path) {
@@ -127,7 +143,7 @@ void LoadFatTables(const String& root_path) {
       break;
     }
   }
-  d.PendingFatRoot.clear();
+  d.FatPending = false;
 }
 
 void UnpackFat12() { unpack_fat12(DriveInfo().FatBytes, DriveInfo().Fat12Table); }
@@ -139,7 +155,7 @@ Long WalkClusterChain(Long first_cluster) {
   // FAT12 entries may straddle two sectors; its table is small enough to load.
   if (width == FatWidth::Fat12) EnsureFatTables();
   const std::uint32_t end_of_chain = ondisk::end_of_chain_min(width);
-  const std::size_t entries = d.PendingFatRoot.empty()
+  const std::size_t entries = !d.FatPending
                                   ? table_size(d, width)
                                   : table_entries(width, static_cast<std::size_t>(fat_copy_bytes(d)));
   FatEntryReader entry(d, width);

@@ -19,6 +19,11 @@ void PrepareFatTables(const String& root_path);
 // raised, and the tables stay unread.
 void EnsureFatTables();
 
+// Before a write to bytes [first, end) of FAT copy 1: the tables are loaded
+// if still to be read, and keep what the copy holds now, whatever the write
+// changes on the volume.
+void HoldFatTablesBeforeWrite(std::uint64_t first, std::uint64_t end);
+
 // Reads FAT copy 1 in one piece into the table of the volume's width (and,
 // on FAT12, DriveInfo().FatBytes). A copy that the volume does not deliver
 // whole raises an error: no table is ever built from bytes that were not
