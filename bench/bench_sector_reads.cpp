@@ -70,7 +70,6 @@ void FatLoad_library(benchmark::State& state) {
     d.SectorsPerCluster = 8;
     d.FirstDataCluster = 2;
     d.Fat32Table.clear();
-    d.Fat32Table.shrink_to_fit();
     volumar::LoadFatTables(u"B:\\");
     benchmark::DoNotOptimize(d.Fat32Table.data());
   }

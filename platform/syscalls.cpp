@@ -24,9 +24,9 @@ Syscalls make_posix() {
   s.unlink = [](const char* path) { return ::unlink(path); };
   s.ioctl = [](int fd, unsigned long request, void* arg) { return ::ioctl(fd, request, arg); };
   s.map_copy = [](int fd, std::size_t n, off_t off) -> void* {
-    // Mapped read-only first, so that populating it shares the page cache's
-    // pages; writes then copy only the pages they touch.
-    void* p = ::mmap(nullptr, n, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, off);
+    // Mapped read-only, then opened for writing: reads share the page
+    // cache's pages as they are touched; writes copy only their own pages.
+    void* p = ::mmap(nullptr, n, PROT_READ, MAP_PRIVATE, fd, off);
     if (p == MAP_FAILED) return nullptr;
     if (::mprotect(p, n, PROT_READ | PROT_WRITE) != 0) {
       const int error = errno;

@@ -26,7 +26,7 @@ struct Syscalls {
   std::function<int(const char* path)> unlink;
   std::function<int(int fd, unsigned long request, void* arg)> ioctl;
   // A private copy-on-write mapping of `length` bytes from `offset` (a page
-  // multiple), mapped in at once; nullptr with errno set on failure.
+  // multiple); nullptr with errno set on failure.
   std::function<void*(int fd, std::size_t length, off_t offset)> map_copy;
   std::function<int(void* address, std::size_t length)> unmap;
 };

@@ -50,11 +50,19 @@ FatEntryCounts count(const Table& table, FatWidth width) {
   const std::uint32_t mask = ondisk::entry_mask(width);
   const std::uint32_t free = ondisk::state_range(width, ondisk::EntryState::Free).first;
   const std::uint32_t bad = ondisk::state_range(width, ondisk::EntryState::Bad).first;
+  // 32-bit sums per block keep the compared and the summed values one width.
+  constexpr Long kBlock = Long{1} << 16;
   std::uint64_t n_free = 0, n_bad = 0;
-  for (Long c = 2; c <= last; ++c) {
-    const std::uint32_t v = static_cast<std::uint32_t>(static_cast<Unsigned>(table[c])) & mask;
-    n_free += v == free;
-    n_bad += v == bad;
+  for (Long block = 2; block <= last; block += kBlock) {
+    const Long end = std::min<Long>(last, block + kBlock - 1);
+    std::uint32_t block_free = 0, block_bad = 0;
+    for (Long c = block; c <= end; ++c) {
+      const std::uint32_t v = static_cast<std::uint32_t>(static_cast<Unsigned>(table[c])) & mask;
+      block_free += v == free;
+      block_bad += v == bad;
+    }
+    n_free += block_free;
+    n_bad += block_bad;
   }
   counts.clusters = static_cast<std::uint64_t>(last - 1);
   counts.free = n_free;

@@ -31,7 +31,8 @@ std::string sector_list(const JournalChange& change, std::uint32_t bps) {
     std::uint64_t first = *it, last = first;
     while (++it != sectors.end() && *it == last + 1) last = *it;
     if (!out.empty()) out += ",";
-    out += std::to_string(first) + (last != first ? "-" + std::to_string(last) : "");
+    out += std::to_string(first);
+    if (last != first) out += '-' + std::to_string(last);
   }
   return out.empty() ? "-" : out;
 }

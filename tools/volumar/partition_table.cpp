@@ -113,8 +113,13 @@ std::string aligned(const std::vector<std::vector<std::string>>& rows) {
   std::string out;
   for (const auto& row : rows) {
     std::string line;
-    for (std::size_t c = 0; c < row.size(); ++c) line += "  " + row[c] + std::string(widths[c] - row[c].size(), ' ');
-    out += (out.empty() ? "" : "\n") + line.substr(0, line.find_last_not_of(' ') + 1);
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      line += "  ";
+      line += row[c];
+      line.append(widths[c] - row[c].size(), ' ');
+    }
+    if (!out.empty()) out += '\n';
+    out += line.substr(0, line.find_last_not_of(' ') + 1);
   }
   return out;
 }

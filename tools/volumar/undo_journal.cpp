@@ -214,6 +214,28 @@ std::vector<JournalChange> UndoJournal::changes(const VolumeKey& volume) {
   return out;
 }
 
+std::vector<JournalChange> interrupted_changes(const std::filesystem::path& path, const VolumeKey& volume,
+                                               std::int64_t own_pid) {
+  // Read-only and without setting the store up: a reader neither writes
+  // the store nor, as the last connection to close, checkpoints it.
+  sqlite3* db = nullptr;
+  const bool opened = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK;
+  std::unique_ptr<sqlite3, int (*)(sqlite3*)> guard(db, sqlite3_close);
+  if (!opened) fail("cannot read the undo journal " + path.string() + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  const std::string sql = std::string(kChangeColumns) +
+                          "WHERE volume_path = ? AND volume_base = ? AND state = 'open' AND pid != ? ORDER BY id";
+  sqlite3_stmt* probe = nullptr;
+  const int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &probe, nullptr);
+  sqlite3_finalize(probe);
+  if (rc == SQLITE_ERROR) return {};  // a store no change was ever kept in has no tables yet
+  std::vector<JournalChange> out;
+  Statement s(db, sql.c_str());
+  s.bind(1, volume.path).bind(2, static_cast<std::int64_t>(volume.base)).bind(3, own_pid);
+  while (s.step()) out.push_back(change_of(s));
+  return out;
+}
+
 std::string default_journal_path() {
   return (std::filesystem::path(default_registry_path()).parent_path() / "journal.db").string();
 }

@@ -72,6 +72,12 @@ class UndoJournal {
   sqlite3* db_ = nullptr;
 };
 
+// The volume's open changes that a process other than own_pid left, read
+// without opening the store for writing. Throws a ToolError that says why
+// when the store cannot be read.
+std::vector<JournalChange> interrupted_changes(const std::filesystem::path& path, const VolumeKey& volume,
+                                               std::int64_t own_pid);
+
 // The journal's default file: beside the registry store in the user's data
 // folder.
 std::string default_journal_path();
