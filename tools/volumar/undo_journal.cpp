@@ -119,6 +119,10 @@ UndoJournal::UndoJournal(const std::filesystem::path& path) : path_(path) {
     fail("cannot open the undo journal " + path.string() + ": " + why);
   }
   sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  // Each command is a short process: folding the log into the store when it
+  // closes would cost every write two more flushes, so the log stays and is
+  // folded in as it grows.
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
   // Every record is on disk before the write it protects is made.
   exec("PRAGMA journal_mode = WAL");
   exec("PRAGMA synchronous = FULL");
@@ -164,22 +168,38 @@ void UndoJournal::add_block(std::int64_t change, std::uint64_t position, const s
   s.step();
 }
 
-void UndoJournal::complete_change(std::int64_t change, const std::vector<std::vector<std::uint8_t>>& after) {
+void UndoJournal::in_transaction(const std::function<void()>& body) {
   exec("BEGIN IMMEDIATE");
   try {
-    for (std::size_t seq = 0; seq < after.size(); ++seq) {
-      Statement s(db_, "UPDATE blocks SET after = ? WHERE change_id = ? AND seq = ?");
-      s.bind(1, after[seq]).bind(2, change).bind(3, static_cast<std::int64_t>(seq));
-      s.step();
-    }
-    Statement s(db_, "UPDATE changes SET state = 'complete' WHERE id = ?");
-    s.bind(1, change);
-    s.step();
+    body();
   } catch (...) {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     throw;
   }
   exec("COMMIT");
+}
+
+void UndoJournal::complete_change(std::int64_t change, const std::vector<std::vector<std::uint8_t>>& after) {
+  // The bytes are on the volume already: a power cut that loses this record
+  // leaves the change looking interrupted, which undo restores all the
+  // same. So it is not flushed on its own; the next durable record is.
+  exec("PRAGMA synchronous = NORMAL");
+  try {
+    in_transaction([&] {
+      for (std::size_t seq = 0; seq < after.size(); ++seq) {
+        Statement s(db_, "UPDATE blocks SET after = ? WHERE change_id = ? AND seq = ?");
+        s.bind(1, after[seq]).bind(2, change).bind(3, static_cast<std::int64_t>(seq));
+        s.step();
+      }
+      Statement s(db_, "UPDATE changes SET state = 'complete' WHERE id = ?");
+      s.bind(1, change);
+      s.step();
+    });
+  } catch (...) {
+    sqlite3_exec(db_, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr);
+    throw;
+  }
+  exec("PRAGMA synchronous = FULL");
 }
 
 void UndoJournal::mark_undone(std::int64_t change) {

@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -61,6 +62,9 @@ class UndoJournal {
   // Records what the blocks hold now and closes the change.
   void complete_change(std::int64_t change, const std::vector<std::vector<std::uint8_t>>& after);
   void mark_undone(std::int64_t change);
+  // Runs body as one transaction: its records are durable together, with
+  // one flush, or not at all.
+  void in_transaction(const std::function<void()>& body);
 
   // The volume's changes, oldest first, blocks included.
   std::vector<JournalChange> changes(const VolumeKey& volume);

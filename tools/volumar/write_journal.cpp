@@ -115,9 +115,18 @@ win::DWORD before_write(const win::VolumeWrite& w) {
   try {
     require_journal();
     const VolumeKey key{canonical_path(w.host_path), w.base};
-    OpenChange& change = change_for(key);
-    s.journal->add_block(change.id, w.position, {w.before.begin(), w.before.end()});
-    change.blocks.emplace_back(w.position, w.before.size());
+    const bool fresh = !s.changes.count({key.path, key.base});
+    try {
+      // A new change and its first block are flushed once, together.
+      s.journal->in_transaction([&] {
+        OpenChange& change = change_for(key);
+        s.journal->add_block(change.id, w.position, {w.before.begin(), w.before.end()});
+        change.blocks.emplace_back(w.position, w.before.size());
+      });
+    } catch (...) {
+      if (fresh) s.changes.erase({key.path, key.base});
+      throw;
+    }
   } catch (const ToolError& e) {
     if (!s.refusal) s.refusal = e.what();
     return win::ERROR_WRITE_FAULT;
@@ -155,6 +164,7 @@ void finish_write_journal() {
     try {
       s.journal->complete_change(change.id, after);
     } catch (const ToolError& e) {
+      std::fflush(stdout);
       std::fprintf(stderr, "volumar: warning: change %lld stays marked unfinished: %s\n",
                    static_cast<long long>(change.id), e.what());
     }
@@ -177,10 +187,11 @@ void warn_about_interrupted_changes(char letter) {
   if (!s.journal && !std::filesystem::exists(store_path(), ec)) return;
   const VolumeKey key = volume_key(letter);
   if (key.path.empty()) return;
+  // Warnings follow what stdout holds so far, also when both go to one file.
+  std::fflush(stdout);
   try {
-    for (const JournalChange& c : journal()->changes(key))
-      if (c.state == "open" && c.pid != ::getpid())
-        std::fprintf(stderr,
+    for (const JournalChange& c : interrupted_changes(store_path(), key, ::getpid()))
+      std::fprintf(stderr,
                      "volumar: warning: change %lld to this volume (%s, `%s`) was interrupted before it finished;"
                      " `volumar undo` restores the sectors it had begun to overwrite\n",
                      static_cast<long long>(c.id), c.time.c_str(), c.command.c_str());
