@@ -1,6 +1,8 @@
 // Row texts and hexadecimal dump lines of sector bytes.
 #include "drw/hex_dump.h"
 
+#include <array>
+
 #include "frame/checked_math.h"
 #include "platform/ansi_code_page.h"
 
@@ -15,8 +17,24 @@ std::size_t row_start(std::span<const std::uint8_t> bytes, Long offset) {
   return static_cast<std::size_t>(offset);
 }
 
+// row_char of every byte, made once from the code page.
+const std::array<char16_t, 256>& row_chars() {
+  static const std::array<char16_t, 256> table = [] {
+    std::array<char16_t, 256> t{};
+    for (int b = 0; b < 256; ++b) {
+      const char16_t ch = win::ansi_char(static_cast<std::uint8_t>(b));
+      t[static_cast<std::size_t>(b)] = ch < 0x20 ? u'.' : ch;
+    }
+    return t;
+  }();
+  return table;
+}
+
 void append_row_text(String& out, std::span<const std::uint8_t> row) {
-  for (std::uint8_t b : row) out += row_char(b);
+  const auto& chars = row_chars();
+  const std::size_t at = out.size();
+  out.resize(at + row.size());
+  for (std::size_t k = 0; k < row.size(); ++k) out[at + k] = chars[row[k]];
 }
 
 void append_offset(String& out, Long offset) {
@@ -33,10 +51,7 @@ void append_offset(String& out, Long offset) {
 
 }  // namespace
 
-char16_t row_char(std::uint8_t byte) {
-  char16_t ch = win::ansi_char(byte);
-  return ch < 0x20 ? u'.' : ch;
-}
+char16_t row_char(std::uint8_t byte) { return row_chars()[byte]; }
 
 String offset_text(Long offset) {
   String out;
@@ -56,10 +71,12 @@ void append_dump_line(String& out, std::span<const std::uint8_t> bytes, Long off
   auto row = bytes.subspan(row_start(bytes, offset), kRowBytes);
   append_offset(out, offset);
   out += kDumpAfterOffset;
+  std::size_t at = out.size();
+  out.resize(at + 3 * row.size());
   for (std::uint8_t b : row) {
-    out += kDumpHexDigits[b >> 4];
-    out += kDumpHexDigits[b & 0xF];
-    out += u' ';
+    out[at++] = kDumpHexDigits[b >> 4];
+    out[at++] = kDumpHexDigits[b & 0xF];
+    out[at++] = u' ';
   }
   out += kDumpAfterHex;
   append_row_text(out, row);

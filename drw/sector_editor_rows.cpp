@@ -1,5 +1,6 @@
 // Reading the current sector as 16-byte row texts: one row, the whole
 // sector as rows and as sector text, the row offsets, and select-and-read.
+#include <charconv>
 #include <string>
 
 #include "cipher/string_cipher.h"
@@ -23,10 +24,28 @@ String clsQzVolmDrwA::ReadSectorData(DRWByteRowNumberConstants& l16ByteNumber) {
   return row_text(sector, l16ByteNumber);
 }
 
+namespace {
+
+// "KEY" and the row offset in decimal: the key of a row in the collection.
+String row_key(Long offset) {
+  char digits[12];
+  const std::to_chars_result r = std::to_chars(digits, digits + sizeof digits, offset);
+  String key = u"KEY";
+  for (const char* d = digits; d != r.ptr; ++d) key += static_cast<char16_t>(*d);
+  return key;
+}
+
+}  // namespace
+
 CollectionRef clsQzVolmDrwA::ReadSectorDataWhole() {
   const Long bytes_per_sector = m_BytesPerSectorPP;
   String sector_text;
   CollectionRef rows = Collection::create();
+  if (bytes_per_sector >= kRowBytes) {
+    const auto row_count = static_cast<std::size_t>(bytes_per_sector / kRowBytes);
+    sector_text.reserve(row_count * (2 + kRowBytes));
+    rows->reserve(row_count);
+  }
   // One read serves every row: the rows then come from one state of the disk.
   win::Bytes sector;
   bool read = false;
@@ -39,7 +58,7 @@ CollectionRef clsQzVolmDrwA::ReadSectorDataWhole() {
     if (m_CryptographyPP) row = cipher::GetCrypDecString(row);
     sector_text += u"\r\n";
     sector_text += row;
-    rows->Add(Variant(row), u"KEY" + S(std::to_string(offset)));
+    rows->Add(Variant(std::move(row)), row_key(offset));
   }
   put_DataPP(std::move(sector_text));
   return rows;

@@ -12,9 +12,28 @@ long AutomationObject::live_objects() { return live_.load(); }
 
 std::u16string AutomationObject::type_name() const { return S(info_.name); }
 
+namespace {
+
+// names_equal of an ASCII member name and a caller's name, without
+// widening the member name first: lookups run once per script step.
+bool member_name_is(const char* ascii, std::u16string_view name) {
+  std::size_t i = 0;
+  for (; ascii[i] != '\0'; ++i) {
+    if (i == name.size()) return false;
+    auto x = static_cast<char16_t>(ascii[i]);  // as S() widens it
+    char16_t y = name[i];
+    if (x >= u'a' && x <= u'z') x = static_cast<char16_t>(x - 32);
+    if (y >= u'a' && y <= u'z') y = static_cast<char16_t>(y - 32);
+    if (x != y) return false;
+  }
+  return i == name.size();
+}
+
+}  // namespace
+
 std::optional<win::DISPID> AutomationObject::GetIDsOfNames(std::u16string_view name) {
   for (const auto& m : info_.members())
-    if (win::names_equal(S(m.name), name)) return m.id;
+    if (member_name_is(m.name, name)) return m.id;
   return std::nullopt;
 }
 

@@ -6,22 +6,44 @@
 namespace win {
 namespace {
 enum : DISPID { kItem = 0, kAdd = 1, kCount = 2, kRemove = 3 };
+
+// FNV-1a over the key folded as names_equal folds it, so equal keys hash
+// equal and most unequal ones are told apart without a comparison.
+std::uint32_t key_hash(std::u16string_view key) {
+  std::uint32_t h = 2166136261u;
+  for (char16_t c : key) {
+    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
+    h = (h ^ c) * 16777619u;
+  }
+  return h;
 }
+}  // namespace
 
 void Collection::Add(Variant item, std::optional<std::u16string> key) {
+  std::uint32_t hash = 0;
   if (key) {
     if (key->empty()) raise_error(kErrInvalidProcedureCall);
-    for (const auto& e : items_)
-      if (e.key && names_equal(*e.key, *key)) raise_error(kErrKeyAlreadyAssociated);
+    hash = key_hash(*key);
+    const std::uint32_t bit = (hash ^ (hash >> 16)) & 255;
+    std::uint64_t& word = key_filter_[bit >> 6];
+    const std::uint64_t mask = std::uint64_t{1} << (bit & 63);
+    if (word & mask) {
+      for (const auto& e : items_)
+        if (e.key && e.key_hash == hash && names_equal(*e.key, *key)) raise_error(kErrKeyAlreadyAssociated);
+    }
+    word |= mask;
   }
   // Items are stored by value; a reference argument gives its current value.
-  items_.push_back({Variant(item.deref()), std::move(key)});
+  if (item.is_ref()) item = Variant(item.deref());
+  items_.emplace_back(std::move(item), std::move(key), hash);
 }
 
 std::size_t Collection::position(const Variant& index) const {
   if (index.type() == VarType::String) {
+    const std::u16string& key = index.string_value();
+    const std::uint32_t hash = key_hash(key);
     for (std::size_t i = 0; i < items_.size(); ++i)
-      if (items_[i].key && names_equal(*items_[i].key, index.string_value())) return i;
+      if (items_[i].key && items_[i].key_hash == hash && names_equal(*items_[i].key, key)) return i;
     raise_error(kErrInvalidProcedureCall);
   }
   std::int32_t n = to_long(index);

@@ -3,6 +3,7 @@
 
 #include "frame/checked_math.h"
 #include "platform/automation/collection.h"
+#include "platform/utf8.h"
 
 using namespace volumar;
 
@@ -69,6 +70,27 @@ TEST(Collection, ItemsFromOneWithUniqueKeysWithoutCase) {
   // The removed key is free again.
   c->Add(Variant(Long{7}), u"KEY0");
   EXPECT_EQ(c->Item(Variant(Long{3})).long_value(), 7);
+}
+
+TEST(Collection, ManyKeysStayUniqueAndFoundInAnyCase) {
+  auto c = Collection::create();
+  constexpr int kKeys = 600;
+  for (int i = 0; i < kKeys; ++i) c->Add(Variant(Long{i}), u"Key" + S(std::to_string(i * 16)));
+  // Each later key is refused in every spelling; the count stays.
+  for (const char16_t* taken : {u"KEY0", u"key16", u"kEy9584", u"KEY4800"})
+    EXPECT_EQ(error_number([&] { c->Add(Variant(Long{-1}), taken); }), 457) << win::utf16_to_utf8(taken);
+  EXPECT_EQ(c->Count(), kKeys);
+  for (int i = 0; i < kKeys; i += 37) {
+    EXPECT_EQ(c->Item(Variant(u"KEY" + S(std::to_string(i * 16)))).long_value(), i);
+    EXPECT_EQ(c->key_at(static_cast<std::size_t>(i)), u"Key" + S(std::to_string(i * 16)));
+    EXPECT_EQ(c->item_at(static_cast<std::size_t>(i)).long_value(), i);
+  }
+  // Keys that differ from a taken one in more than case are new.
+  for (const char16_t* fresh : {u"KEY1", u"KEY00", u"KEY", u"EY16", u"KEY9600"}) c->Add(Variant(Long{0}), fresh);
+  EXPECT_EQ(c->Count(), kKeys + 5);
+  c->Remove(Variant(String(u"key32")));
+  c->Add(Variant(Long{2}), u"KEY32");
+  EXPECT_EQ(c->Item(Variant(String(u"Key32"))).long_value(), 2);
 }
 
 TEST(Collection, IsOneSharedObjectAndWorksThroughDispatch) {

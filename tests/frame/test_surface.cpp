@@ -7,6 +7,7 @@
 #include "drw/sector_editor.h"
 #include "frame/dispatch_binding.h"
 #include "platform/automation/class_objects.h"
+#include "platform/utf8.h"
 #include "server/class_registry.h"
 
 using namespace volumar;
@@ -172,6 +173,9 @@ TEST(Surface, ArgumentConventionsFollowTheSignatures) {
 TEST(Surface, AnUnknownNameFailsWithObjectDoesNotSupport) {
   ObjectRef drw = clsQzVolmDrwA::create();
   EXPECT_FALSE(drw->GetIDsOfNames(u"NoSuchMember").has_value());
+  // A member's name with a letter more or less, or one changed, names none.
+  for (const char16_t* near : {u"DrivePPX", u"DrivePP ", u"DriveP", u"", u"DrivePQ", u"\x0144rivePP"})
+    EXPECT_FALSE(drw->GetIDsOfNames(near).has_value()) << win::utf16_to_utf8(near);
   try {
     win::call_method(drw, u"NoSuchMember");
     FAIL();

@@ -3,6 +3,8 @@
 // --list prints them, and the step syntax and value printing.
 #include <map>
 
+#include "platform/ansi_code_page.h"
+#include "platform/utf8.h"
 #include "server/class_registry.h"
 #include "tests/tools/volumar_runner.h"
 
@@ -206,6 +208,55 @@ TEST_F(VolumarCall, ValuesPrintAsTheirTypesAndByReferenceVariablesAfterTheCall) 
   EXPECT_EQ(out[15], "GetBRNItems = Collection(32)");
   EXPECT_EQ(out[16], "  [1] 0");
   EXPECT_EQ(out[47], "  [32] 496");
+}
+
+TEST_F(VolumarCall, StringsPrintEscapedOrInUtf8) {
+  // A string as given to a put, and as the put prints it back.
+  const std::vector<std::pair<std::string, std::string>> kStrings{
+      {"\"\"", "\"\""},
+      {"\"plain text 123\"", "\"plain text 123\""},
+      {"\"\\t\\x7F\\x80\\xA0\\xAD\\xFF\"", "\"\\x09\\x7F\xE2\x82\xAC\\xA0\\xAD\xC3\xBF\""},
+      {"\"\\x81\\x8D\\x9D\"", "\"\\x81\\x8D\\x9D\""},
+      {"\"\xF0\x9F\x98\x80 and \xE4\xB8\xAD\"", "\"\xF0\x9F\x98\x80 and \xE4\xB8\xAD\""},
+      {"\"a\\\\b\\\"c\\r\\n\"", "\"a\\\\b\\\"c\\r\\n\""},
+  };
+  std::vector<std::string> steps;
+  for (const auto& [given, shown] : kStrings) steps.push_back("DataPP=" + given);
+  const auto run = call("clsQzVolmDrwA", steps, "strings");
+  VOLUMAR_EXPECT_RUN(run, 0);
+  const auto out = lines(run.out);
+  ASSERT_EQ(out.size(), kStrings.size()) << run.out;
+  for (std::size_t i = 0; i < kStrings.size(); ++i) EXPECT_EQ(out[i], "DataPP <- " + kStrings[i].second);
+}
+
+TEST_F(VolumarCall, SectorRowsPrintUnderTheirKeysWithEveryByteShown) {
+  // Sector 40 holds every byte value in order and then backwards.
+  std::vector<std::uint8_t> all(512);
+  for (int i = 0; i < 512; ++i) all[i] = static_cast<std::uint8_t>(i < 256 ? i : 511 - i);
+  write_bytes(original, 40 * 512, all);
+  const auto run = call("clsQzVolmDrwA", {"DrivePP=\"C:\"", "ClusterFoundPP=40", "ReadSectorDataWhole"}, "rows");
+  VOLUMAR_EXPECT_RUN(run, 0);
+  const auto out = lines(run.out);
+  ASSERT_EQ(out.size(), 3u + 32u) << run.out;
+  EXPECT_EQ(out[2], "ReadSectorDataWhole = Collection(32)");
+  for (std::size_t row = 0; row < 32; ++row) {
+    // Each byte as the row text shows it, then quoted as a string prints.
+    std::string text;
+    for (std::size_t k = 0; k < 16; ++k) {
+      const std::uint8_t b = all[row * 16 + k];
+      const char16_t c = b < 0x20 ? u'.' : win::ansi_char(b);
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", b);
+      if (c == u'"' || c == u'\\')
+        text += std::string("\\") + static_cast<char>(c);
+      else if (c == 0x7F || (c >= 0x80 && c <= 0x9F) || c == 0xA0 || c == 0xAD)
+        text += hex;
+      else
+        text += win::utf16_to_utf8(std::u16string(1, c));
+    }
+    EXPECT_EQ(out[3 + row],
+              "  [" + std::to_string(row + 1) + "] KEY" + std::to_string(row * 16) + " = \"" + text + "\"");
+  }
 }
 
 TEST_F(VolumarCall, ByReferenceArgumentsComeBackChanged) {

@@ -75,9 +75,9 @@ class ScriptHost {
       switch (step.kind) {
         case Step::Kind::SetVariable:
           vars_[step.target] = value_of(step.value);
-          print("$" + step.target + " = " + format_value(vars_[step.target]));
+          print_variable(step.target);
           return true;
-        case Step::Kind::ShowVariable: print("$" + step.target + " = " + format_value(vars_[step.target])); return true;
+        case Step::Kind::ShowVariable: print_variable(step.target); return true;
         case Step::Kind::Put: return put(step);
         case Step::Kind::Get: return get(step);
       }
@@ -94,7 +94,9 @@ class ScriptHost {
  private:
   win::DISPID id_of(const Step& step) {
     if (step.id) return *step.id;
-    auto id = object_->GetIDsOfNames(utf16(step.member));
+    // A step's name is ASCII letters, digits and _, which widen as they are.
+    name_.assign(step.member.begin(), step.member.end());
+    auto id = object_->GetIDsOfNames(name_);
     if (!id) win::raise_error(win::kErrNotSupported);
     return *id;
   }
@@ -113,7 +115,9 @@ class ScriptHost {
     const win::DispatchKind kind = value.is_object() ? win::DISPATCH_PROPERTYPUTREF : win::DISPATCH_PROPERTYPUT;
     std::vector<win::Variant> args{value};
     object_->Invoke(id_of(step), kind, args);
-    print(step.member + " <- " + format_value(value));
+    line_.assign(step.member).append(" <- ");
+    append_value(line_, value);
+    print_line();
     return true;
   }
 
@@ -140,20 +144,34 @@ class ScriptHost {
       return false;
     }
     if (result.is_ref()) result = win::Variant(result.deref());
-    std::string out = step.member + " = " + format_value(result);
-    for (const std::string& v : by_ref) out += "\n  $" + v + " = " + format_value(vars_[v], "  ");
-    print(out);
+    line_.assign(step.member).append(" = ");
+    append_value(line_, result);
+    for (const std::string& v : by_ref) {
+      line_.append("\n  $").append(v).append(" = ");
+      append_value(line_, vars_[v], "  ");
+    }
+    print_line();
     if (!step.target.empty()) vars_[step.target] = result;
     return true;
   }
 
-  static void print(const std::string& line) {
-    std::fputs((line + "\n").c_str(), stdout);
-    std::fflush(stdout);
+  void print_variable(const std::string& name) {
+    line_.assign("$").append(name).append(" = ");
+    append_value(line_, vars_[name]);
+    print_line();
+  }
+
+  // Lines go through stdout's buffer; whatever writes to stderr (errors,
+  // message boxes, the trace) flushes stdout first, so the order holds.
+  void print_line() {
+    line_ += '\n';
+    std::fputs(line_.c_str(), stdout);
   }
 
   win::ObjectRef object_;
   std::map<std::string, win::Variant> vars_;
+  std::string line_;     // the step's output, its room kept between steps
+  std::u16string name_;  // the step's member name, its room kept between steps
 };
 
 int run_call(const CallOptions& o, const GlobalOptions& globals) {
@@ -162,6 +180,7 @@ int run_call(const CallOptions& o, const GlobalOptions& globals) {
     return list_members(o.class_name);
   }
   std::vector<Step> steps;
+  steps.reserve(o.steps.size());
   for (const std::string& s : o.steps) steps.push_back(parse_step(s));
   open_registry(globals);
   const std::string progid = progid_for(o.class_name);

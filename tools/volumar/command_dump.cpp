@@ -1,7 +1,9 @@
 // volumar dump DRIVE: hex dumps of sectors in the sector editor's format.
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "tools/volumar/commands.h"
@@ -43,16 +45,28 @@ int run_dump(const DumpOptions& o) {
   const std::int64_t per_read = std::max<std::int64_t>(1, kReadBytes / bps);
   ProgressBar progress("dump", static_cast<std::uint64_t>(o.count));
   SectorDumper dumper(static_cast<std::size_t>(bps));
-  std::string out;
+  // "Sector N" CR LF with N of at most 19 digits.
+  constexpr std::size_t kSectorLineRoom = 32;
+  const std::size_t room = static_cast<std::size_t>(per_read) * (kSectorLineRoom + dumper.room());
+  // Uninitialised on purpose: every byte written out is written first.
+  const std::unique_ptr<char[]> out(new char[room]);
   for (std::int64_t done = 0; done < o.count;) {
     const std::int64_t n = std::min(per_read, o.count - done);
     const auto bytes = session.read_sectors(first + done, n);
-    out.clear();
+    char* p = out.get();
     for (std::int64_t i = 0; i < n; ++i) {
-      if (o.count > 1) out += "Sector " + std::to_string(first + done + i) + "\r\n";
-      dumper.append(out, bytes.data() + i * bps);
+      if (o.count > 1) {
+        static constexpr char kSector[] = "Sector ";
+        std::memcpy(p, kSector, sizeof kSector - 1);
+        p += sizeof kSector - 1;
+        p = std::to_chars(p, p + kSectorLineRoom, first + done + i).ptr;
+        *p++ = '\r';
+        *p++ = '\n';
+      }
+      p = dumper.write(p, bytes.data() + i * bps);
     }
-    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size()) fail("cannot write the dump");
+    const auto size = static_cast<std::size_t>(p - out.get());
+    if (std::fwrite(out.get(), 1, size, stdout) != size) fail("cannot write the dump");
     done += n;
     progress.update(static_cast<std::uint64_t>(done));
   }

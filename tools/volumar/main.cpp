@@ -1,5 +1,7 @@
 // volumar: the command-line client of the Volumar10 library.
+#include <unistd.h>
 #include <CLI/CLI.hpp>
+
 #include <cstdio>
 #include <exception>
 
@@ -32,6 +34,10 @@ std::string command_line(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   using namespace volumar_tool;
+  // Long outputs (a script of many steps) go out in large writes; a terminal
+  // keeps its line buffering.
+  static char out_buffer[1 << 16];
+  if (isatty(STDOUT_FILENO) != 1) std::setvbuf(stdout, out_buffer, _IOFBF, sizeof out_buffer);
   CLI::App app{"volumar: sector-level tools for FAT volumes (the Volumar10 library's command-line client)", "volumar"};
   app.require_subcommand(1);
   app.footer(

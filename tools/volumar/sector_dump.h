@@ -1,7 +1,7 @@
 // Dumps of sectors in the sector editor's hex-dump text (the text of
 // SectorDataFormattedPP), fast enough for long ranges: the library's line
 // pieces are turned into UTF-8 once, then each line is put together by
-// table lookup.
+// table lookup with fixed-width stores.
 #pragma once
 #include <array>
 #include <cstddef>
@@ -16,15 +16,32 @@ class SectorDumper {
   // bytes_per_sector must be a whole number of 16-byte rows.
   explicit SectorDumper(std::size_t bytes_per_sector);
 
-  // Appends the dump of one sector (bytes_per_sector bytes), as UTF-8.
+  // Room write() needs for one sector: the longest dump plus the few bytes
+  // its fixed-width stores may touch past the end.
+  std::size_t room() const { return room_; }
+
+  // Writes the dump of one sector (bytes_per_sector bytes), as UTF-8, at
+  // `out`, which must have room() bytes; returns the end of the text.
+  char* write(char* out, const std::uint8_t* sector) const;
+
+  // Appends the dump of one sector, as UTF-8.
   void append(std::string& out, const std::uint8_t* sector) const;
 
  private:
-  std::vector<std::string> prefix_;  // per row: offset and " |"
-  std::array<std::array<char, 3>, 256> hex_{};
-  std::array<std::string, 256> char_;  // row character in UTF-8
-  std::string after_hex_, line_end_;
-  std::size_t max_line_ = 0;
+  // A short UTF-8 text padded to a fixed width, stored whole and advanced
+  // by its length.
+  struct Piece {
+    std::array<char, 16> bytes{};
+    std::size_t size = 0;
+  };
+  static Piece piece(const std::string& text);
+
+  std::vector<Piece> prefix_;              // per row: offset and " |"
+  std::array<std::uint32_t, 256> hex_{};   // "XX " in the low three bytes
+  std::array<std::uint32_t, 256> char_{};  // row character in UTF-8
+  std::array<std::uint8_t, 256> char_size_{};
+  Piece after_hex_, line_end_;
+  std::size_t room_ = 0;
 };
 
 }  // namespace volumar_tool

@@ -22,6 +22,8 @@ std::string format_scalar(const win::Variant& value);
 // "  [n] KEY = VALUE", nested collections indented further. Lines after the
 // first are prefixed by `indent`; no newline at the end.
 std::string format_value(const win::Variant& value, const std::string& indent = "");
+// format_value onto the end of `out`.
+void append_value(std::string& out, const win::Variant& value, std::string_view indent = {});
 
 // A value as plain text for "Name: value" listings: strings unquoted,
 // collections as their items joined by commas.

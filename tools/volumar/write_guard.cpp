@@ -100,6 +100,7 @@ void refuse_if_mounted(char letter, bool force) {
 void confirm_write(const std::string& question, bool yes) {
   if (yes) return;
   if (isatty(STDIN_FILENO) != 1) fail("refusing to write without --yes: standard input is not a terminal");
+  std::fflush(stdout);  // what the command printed so far comes before the question
   std::fprintf(stderr, "%s [y/N] ", question.c_str());
   std::fflush(stderr);
   std::string answer;
