@@ -11,7 +11,8 @@ packages=(
   libblkid-dev                                 # partition tables of whole disks
   dosfstools mtools sleuthkit                  # peers that make and check test volumes
   fdisk gdisk                                  # sfdisk and sgdisk: partitioned test disks
-  tmux xxd bc                                  # driving the terminal editor in tests; the dump benchmark
+  tmux xxd                                     # driving the terminal editor in tests; the dump benchmark
+  hyperfine time                               # scripts/bench.sh: whole-process times and peak memory
   clang-format clang-tidy                      # scripts/lint.sh
 )
 missing=()
