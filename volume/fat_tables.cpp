@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 #include "frame/checked_math.h"
@@ -34,10 +33,6 @@ std::uint32_t table_entry(const DriveInfoRecord& d, FatWidth width, std::size_t 
   }
   return 0;
 }
-
-}  // namespace
-
-namespace {
 
 constexpr const char* kFatCopy1 = "FAT copy 1";
 
