@@ -45,8 +45,8 @@ HANDLE CreateFileMappingA(HANDLE hFile, LPVOID, DWORD flProtect, DWORD dwMaximum
     mapping = insert_handle(std::move(m));
   }
   detail::complete(failure(error), [&] {
-    return "CreateFileMappingA(" + detail::handle_text(hFile) + ", " + detail::hex(flProtect) + ") = " +
-           detail::handle_text(mapping);
+    return "CreateFileMappingA(" + detail::handle_text(hFile) + ", " + detail::hex(flProtect) +
+           ") = " + detail::handle_text(mapping);
   });
   return mapping;
 }
@@ -75,8 +75,8 @@ LPVOID MapViewOfFile(HANDLE hFileMappingObject, DWORD dwDesiredAccess, DWORD dwF
   }
   detail::complete(failure(error), [&] {
     return "MapViewOfFile(" + detail::handle_text(hFileMappingObject) + ", " + detail::hex(dwDesiredAccess) +
-           ", at=" + std::to_string(offset) + ", " + std::to_string(dwNumberOfBytesToMap) + ") = " +
-           (view.data ? "view" : "NULL");
+           ", at=" + std::to_string(offset) + ", " + std::to_string(dwNumberOfBytesToMap) +
+           ") = " + (view.data ? "view" : "NULL");
   });
   return view.data;
 }

@@ -25,8 +25,8 @@ HANDLE CreateFileMappingA(HANDLE hFile, LPVOID lpAttributes, DWORD flProtect, DW
 // FILE_MAP_COPY views of dwNumberOfBytesToMap bytes (not 0). Bytes past the
 // end of a volume or of its host file fail with ERROR_HANDLE_EOF, a range
 // another handle locks with ERROR_LOCK_VIOLATION.
-LPVOID MapViewOfFile(HANDLE hFileMappingObject, DWORD dwDesiredAccess, DWORD dwFileOffsetHigh,
-                     DWORD dwFileOffsetLow, std::size_t dwNumberOfBytesToMap);
+LPVOID MapViewOfFile(HANDLE hFileMappingObject, DWORD dwDesiredAccess, DWORD dwFileOffsetHigh, DWORD dwFileOffsetLow,
+                     std::size_t dwNumberOfBytesToMap);
 BOOL UnmapViewOfFile(LPCVOID lpBaseAddress);
 
 }  // namespace win

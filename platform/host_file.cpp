@@ -151,7 +151,7 @@ DWORD HostFile::map_copy(std::uint64_t pos, std::size_t length, View& view) {
   if (fixed_size_ && bytes_inside(*fixed_size_, pos, length) != length) return ERROR_HANDLE_EOF;
   if (base_ + pos > kMaxOffset - length) return ERROR_INVALID_PARAMETER;
   if (!block_device_) {
-    struct stat st{};
+    struct stat st {};
     if (syscalls().fstat(fd_, &st) != 0) return error_from_errno(errno, ERROR_READ_FAULT);
     if (base_ + pos + length > static_cast<std::uint64_t>(st.st_size)) return ERROR_HANDLE_EOF;
   }

@@ -49,10 +49,11 @@ class HostFile {
   DWORD read_at(std::uint64_t pos, void* buffer, DWORD length, DWORD& done);
   DWORD write_at(std::uint64_t pos, const void* buffer, DWORD length, DWORD& done);
 
-  // A private copy-on-write view of `length` bytes from pos: `data` points at pos's byte, and base/mapped are what unmap()
-  // takes. Only bytes the volume and the host file both hold can be mapped
-  // (touching a mapped byte past the host file's end would fault), and not
-  // while another handle locks part of them.
+  // A private copy-on-write view of `length` bytes from pos: `data` points
+  // at pos's byte, and base/mapped are what unmap() takes. Only bytes the
+  // volume and the host file both hold can be mapped (touching a mapped byte
+  // past the host file's end would fault), and not while another handle
+  // locks part of them.
   struct View {
     void* base = nullptr;
     std::size_t mapped = 0;

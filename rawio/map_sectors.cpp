@@ -16,7 +16,8 @@ std::optional<MappedSectors> MapDriveSectors(const SectorAccess& access, const S
   if (!volume.valid()) return std::nullopt;
   win::HANDLE mapping = win::CreateFileMappingA(volume.get(), nullptr, win::PAGE_WRITECOPY, 0, 0, nullptr);
   if (!mapping) return std::nullopt;
-  const std::uint64_t at = static_cast<std::uint64_t>(startSector) * static_cast<std::uint64_t>(access.bytes_per_sector);
+  const std::uint64_t at =
+      static_cast<std::uint64_t>(startSector) * static_cast<std::uint64_t>(access.bytes_per_sector);
   const std::uint64_t start = at / win::kAllocationGranularity * win::kAllocationGranularity;
   void* view = nullptr;
   // A writer's read-modify-write holds its sectors for a moment.

@@ -48,8 +48,8 @@ SpanRead read_nt(Integer bps, const String& drive, Long startSector, std::span<s
     const auto want = static_cast<win::DWORD>(std::min<std::size_t>(into.size() - done, kLargestTransfer));
     win::DWORD got = 0;
     // A writer's read-modify-write holds its sectors for a moment.
-    bool read = retry_while_locked(
-        [&] { return win::ReadFile(volume.get(), into.data() + done, want, &got, nullptr) != 0; });
+    bool read =
+        retry_while_locked([&] { return win::ReadFile(volume.get(), into.data() + done, want, &got, nullptr) != 0; });
     if (!read || got == 0) return SpanRead::Short;
     done += got;
   }
@@ -90,8 +90,7 @@ SpanRead read_extended(Integer bps, const String& drive, Long startSector, std::
   HandleGuard vwin32(
       win::CreateFileA("\\\\.\\VWIN32", win::GENERIC_READ, kShareReadWrite, nullptr, win::OPEN_EXISTING, 0, nullptr));
   if (!vwin32.valid()) return SpanRead::NoDevice;
-  return send_vwin32_request(vwin32.get(), win::VWIN32_DIOC_DOS_DRIVEINFO, regs) ? SpanRead::Complete
-                                                                                 : SpanRead::Short;
+  return send_vwin32_request(vwin32.get(), win::VWIN32_DIOC_DOS_DRIVEINFO, regs) ? SpanRead::Complete : SpanRead::Short;
 }
 
 using SpanReader = SpanRead (*)(Integer, const String&, Long, std::span<std::uint8_t>);
@@ -121,7 +120,8 @@ SectorRead ReadDriveSectors(const SectorAccess& access, const String& drive, Lon
 SpanRead ReadDriveSectorsInto(const SectorAccess& access, const String& drive, Long startSector,
                               std::span<std::uint8_t> into) {
   const Integer bps = access.bytes_per_sector;
-  if (bps <= 0 || into.empty() || into.size() % static_cast<std::size_t>(bps)) raise_error(win::kErrSubscriptOutOfRange);
+  if (bps <= 0 || into.empty() || into.size() % static_cast<std::size_t>(bps))
+    raise_error(win::kErrSubscriptOutOfRange);
   if (IsNTPlatform()) return read_nt(bps, drive, startSector, into);
   if (access.request == DiskRequest::Absolute) return read_int25(bps, drive, startSector, into);
   return read_extended(bps, drive, startSector, into);

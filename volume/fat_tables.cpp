@@ -150,9 +150,8 @@ Long WalkClusterChain(Long first_cluster) {
   // FAT12 entries may straddle two sectors; its table is small enough to load.
   if (width == FatWidth::Fat12) EnsureFatTables();
   const std::uint32_t end_of_chain = ondisk::end_of_chain_min(width);
-  const std::size_t entries = !d.FatPending
-                                  ? table_size(d, width)
-                                  : table_entries(width, static_cast<std::size_t>(fat_copy_bytes(d)));
+  const std::size_t entries =
+      !d.FatPending ? table_size(d, width) : table_entries(width, static_cast<std::size_t>(fat_copy_bytes(d)));
   FatEntryReader entry(d, width);
   const Long per_cluster = CLng(std::nearbyint(double(d.BytesPerSector) * d.SectorsPerCluster / 32.0));
   // The section runs on from RootDirectoryStart as if the chain's clusters

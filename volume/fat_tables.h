@@ -34,10 +34,9 @@ void LoadFatTables(const String& root_path);
 void UnpackFat12();
 
 // Sectors of the chain from first_cluster, minus one. Reads the in-memory
-// table, or FAT copy 1 itself while the table is still to be loaded; yields to the message loop once per cluster. The walk
-// ends at an end-of-chain mark, and is cut (Geometry.root_chain_cut) at a
-// bad entry, at an entry that names no cluster of the volume, and where a
-// chain that loops would reach past the end of the volume.
+// table, or FAT copy 1 itself while the table is still to be loaded; yields to the message loop once per cluster. The
+// walk ends at an end-of-chain mark, and is cut (Geometry.root_chain_cut) at a bad entry, at an entry that names no
+// cluster of the volume, and where a chain that loops would reach past the end of the volume.
 Long WalkClusterChain(Long first_cluster);
 
 // The entry of `cluster` in the in-memory table (loaded first if it is

@@ -121,8 +121,8 @@ template <class Table>
 void hold_search_against_entry_by_entry(FatWidth width, Table& table, const char* type) {
   SCOPED_TRACE(type);
   const std::uint32_t max = ondisk::entry_max(width);
-  const std::vector<std::uint32_t> values = {0,       1,       2,       max - 15, max - 9, max - 8,
-                                             max - 7, max,     max - 16, 0xFFFFFFF7u, 0x10000000u};
+  const std::vector<std::uint32_t> values = {0,       1,   2,        max - 15,    max - 9,    max - 8,
+                                             max - 7, max, max - 16, 0xFFFFFFF7u, 0x10000000u};
   std::mt19937 random(static_cast<unsigned>(table.size()));
   DriveInfoRecord& d = DriveInfo();
   d.FsType = win::ansi_to_utf16(ondisk::fat_type_name(width));

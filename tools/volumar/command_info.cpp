@@ -86,7 +86,8 @@ int run_info(const DriveArgument& drive) {
 
 void add_info_command(CommandContext& ctx) {
   auto drive = std::make_shared<DriveArgument>();
-  CLI::App* sub = ctx.app.add_subcommand("info", "Print the volume's properties, its disk sections and its free, bad and used clusters");
+  CLI::App* sub = ctx.app.add_subcommand(
+      "info", "Print the volume's properties, its disk sections and its free, bad and used clusters");
   add_drive_argument(*sub, *drive);
   sub->callback([&run = ctx.run, drive] { run = [drive] { return run_info(*drive); }; });
 }

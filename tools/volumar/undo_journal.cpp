@@ -241,7 +241,8 @@ std::vector<JournalChange> interrupted_changes(const std::filesystem::path& path
   sqlite3* db = nullptr;
   const bool opened = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK;
   std::unique_ptr<sqlite3, int (*)(sqlite3*)> guard(db, sqlite3_close);
-  if (!opened) fail("cannot read the undo journal " + path.string() + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
+  if (!opened)
+    fail("cannot read the undo journal " + path.string() + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
   const std::string sql = std::string(kChangeColumns) +
                           "WHERE volume_path = ? AND volume_base = ? AND state = 'open' AND pid != ? ORDER BY id";

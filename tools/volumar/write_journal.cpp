@@ -192,9 +192,9 @@ void warn_about_interrupted_changes(char letter) {
   try {
     for (const JournalChange& c : interrupted_changes(store_path(), key, ::getpid()))
       std::fprintf(stderr,
-                     "volumar: warning: change %lld to this volume (%s, `%s`) was interrupted before it finished;"
-                     " `volumar undo` restores the sectors it had begun to overwrite\n",
-                     static_cast<long long>(c.id), c.time.c_str(), c.command.c_str());
+                   "volumar: warning: change %lld to this volume (%s, `%s`) was interrupted before it finished;"
+                   " `volumar undo` restores the sectors it had begun to overwrite\n",
+                   static_cast<long long>(c.id), c.time.c_str(), c.command.c_str());
   } catch (const ToolError& e) {
     std::fprintf(stderr, "volumar: warning: %s\n", e.what());
   }
