@@ -104,7 +104,10 @@ FileObject* file_of(const std::shared_ptr<KernelObject>& object, DWORD& error) {
 
 std::string record_text(const void* p, DWORD size) {
   if (!p) return "null";
-  return "[" + hex_bytes(p, size) + "]";
+  std::string text = "[";
+  text += hex_bytes(p, size);
+  text += ']';
+  return text;
 }
 
 }  // namespace

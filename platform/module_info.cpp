@@ -142,9 +142,17 @@ HMODULE GetModuleHandleA(LPCSTR lpModuleName) {
       }
   }
   if (!found) SetLastError(ERROR_MOD_NOT_FOUND);
-  if (trace_enabled())
-    trace(std::string("GetModuleHandleA(") + (lpModuleName ? "\"" + std::string(lpModuleName) + "\"" : "NULL") +
-          ") = " + std::to_string(reinterpret_cast<std::uintptr_t>(found)));
+  if (trace_enabled()) {
+    std::string line = "GetModuleHandleA(";
+    if (lpModuleName) {
+      line += '"';
+      line += lpModuleName;
+      line += '"';
+    } else {
+      line += "NULL";
+    }
+    trace(line + ") = " + std::to_string(reinterpret_cast<std::uintptr_t>(found)));
+  }
   return found;
 }
 
