@@ -35,7 +35,7 @@ void Collection::Add(Variant item, std::optional<std::u16string> key) {
   }
   // Items are stored by value; a reference argument gives its current value.
   if (item.is_ref()) item = Variant(item.deref());
-  items_.emplace_back(std::move(item), std::move(key), hash);
+  items_.push_back(Entry{std::move(item), std::move(key), hash});
 }
 
 std::size_t Collection::position(const Variant& index) const {
