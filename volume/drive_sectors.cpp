@@ -4,9 +4,9 @@
 
 #include "frame/runtime_error.h"
 #include "rawio/read_sectors.h"
+#include "rawio/sector_span.h"
 #include "rawio/write_sectors.h"
 #include "volume/drive_info.h"
-#include "volume/fat_entry_codec.h"
 #include "volume/fat_tables.h"
 
 namespace volumar {
@@ -23,15 +23,13 @@ std::optional<win::Bytes> ReadDriveSectors(const String& drive, Long startSector
 
 namespace {
 
-char16_t upper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
-
 // Before a write of `bytes` bytes from byteOffset of startSector: where it
 // reaches FAT copy 1 of the selected volume, the tables are held as the
 // copy is now.
 void hold_fat_tables(const String& drive, Long startSector, Long byteOffset, std::size_t bytes) {
   const DriveInfoRecord& d = DriveInfo();
-  if (!fat_width(d.FsType) || drive.empty() || d.Geometry.bytes_per_sector == 0) return;
-  if (d.FatRoot.empty() || upper(drive[0]) != upper(d.FatRoot[0])) return;
+  // The tables come from FatRoot, set at selection only for a volume that has them.
+  if (d.FatRoot.empty() || drive.empty() || drive_number(drive) != drive_number(d.FatRoot)) return;
   const auto bps = static_cast<std::int64_t>(std::max<Integer>(d.BytesPerSector, 1));
   const std::int64_t fat_first = std::int64_t{d.ReservedSectors} * bps;
   const std::int64_t fat_end = fat_first + std::int64_t{d.SectorsPerFat} * bps;
