@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <limits>
 
+#include "platform/descriptor_reuse.h"
 #include "platform/error_codes.h"
 #include "platform/syscalls.h"
 #include "platform/volume_shortfall.h"
@@ -45,17 +46,22 @@ DWORD open_raw(const std::string& path, DWORD access, bool read_only, FileKind k
                RawOpen& raw) {
   const bool want_write = (access & GENERIC_WRITE) != 0;
   bool fall_back = !want_write || read_only;
-  int fd = -1;
-  if (!fall_back) {
+  struct stat st {};
+  int flags = fall_back ? O_RDONLY : O_RDWR;
+  int fd = take_parked_descriptor(path, flags, st);
+  const bool parked = fd >= 0;
+  if (!parked && !fall_back) {
     fd = open_retrying(path, O_RDWR, 0);
-    raw.writable = fd >= 0;
     fall_back = fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS);
   }
-  if (fd < 0 && fall_back) fd = open_retrying(path, O_RDONLY, 0);
+  if (fd < 0 && fall_back) fd = open_retrying(path, flags = O_RDONLY, 0);
   if (fd < 0) return error_from_errno(errno, ERROR_NOT_READY);
-  out = std::make_unique<HostFile>(kind, fd, path);
-  struct stat st {};
-  if (syscalls().fstat(fd, &st) != 0) return ERROR_NOT_READY;
+  raw.writable = flags == O_RDWR;
+  if (!parked && syscalls().fstat(fd, &st) != 0) {
+    syscalls().close(fd);
+    return ERROR_NOT_READY;
+  }
+  out = std::make_unique<HostFile>(kind, fd, path, flags, st);
   raw.block = S_ISBLK(st.st_mode);
   raw.rdev = st.st_rdev;
   if (S_ISREG(st.st_mode)) {
@@ -72,11 +78,14 @@ DWORD open_raw(const std::string& path, DWORD access, bool read_only, FileKind k
 
 }  // namespace
 
-HostFile::HostFile(FileKind kind, int fd, std::string host_path)
-    : kind_(kind), fd_(fd), host_path_(std::move(host_path)) {}
+HostFile::HostFile(FileKind kind, int fd, std::string host_path, int open_flags, const struct stat& opened)
+    : kind_(kind), fd_(fd), host_path_(std::move(host_path)), open_flags_(open_flags), opened_(opened) {}
 
 HostFile::~HostFile() {
-  if (fd_ >= 0) syscalls().close(fd_);
+  // Closing would drop the locks too; a parked descriptor must hold none.
+  if (fd_ < 0) return;
+  if (kind_ == FileKind::File || !locks_.empty() || !park_descriptor(host_path_, open_flags_, fd_, opened_))
+    syscalls().close(fd_);
 }
 
 std::uint64_t HostFile::size() const {

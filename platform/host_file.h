@@ -5,6 +5,8 @@
 // conflict between handles and keep out other handles' reads and writes,
 // and write-protected media refuse writes.
 #pragma once
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -28,7 +30,9 @@ inline std::uint64_t bytes_inside(std::uint64_t size, std::uint64_t pos, std::ui
 
 class HostFile {
  public:
-  HostFile(FileKind kind, int fd, std::string host_path);
+  // open_flags and opened: how fd was opened and the file's status then, for
+  // reusing fd after the last close.
+  HostFile(FileKind kind, int fd, std::string host_path, int open_flags = 0, const struct stat& opened = {});
   ~HostFile();
   HostFile(const HostFile&) = delete;
   HostFile& operator=(const HostFile&) = delete;
@@ -84,6 +88,8 @@ class HostFile {
   std::optional<std::uint64_t> fixed_size_;
   bool can_read_ = false, can_write_ = false, write_protected_ = false, block_device_ = false;
   bool fd_writable_ = false;
+  int open_flags_ = 0;
+  struct stat opened_ {};  // the file's status when opened
   bool removable_ = false;
   struct Range {
     std::uint64_t offset, length;

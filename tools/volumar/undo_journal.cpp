@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "tools/volumar/global_options.h"
+#include "tools/volumar/journal_vfs.h"
 #include "tools/volumar/tool_error.h"
 
 namespace volumar_tool {
@@ -112,7 +113,8 @@ UndoJournal::UndoJournal(const std::filesystem::path& path) : path_(path) {
   std::error_code ec;
   if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
   if (ec) fail("cannot keep the undo journal in " + path.parent_path().string() + ": " + ec.message());
-  if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, journal_vfs_name()) !=
+      SQLITE_OK) {
     const std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
     sqlite3_close(db_);
     db_ = nullptr;
@@ -121,11 +123,13 @@ UndoJournal::UndoJournal(const std::filesystem::path& path) : path_(path) {
   sqlite3_busy_timeout(db_, kBusyTimeoutMs);
   // Each command is a short process: folding the log into the store when it
   // closes would cost every write two more flushes, so the log stays and is
-  // folded in as it grows.
+  // folded in as it grows. Every process that opens the store first reads
+  // the whole log back, so it is folded in while still small.
   sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
   // Every record is on disk before the write it protects is made.
   exec("PRAGMA journal_mode = WAL");
   exec("PRAGMA synchronous = FULL");
+  exec("PRAGMA wal_autocheckpoint = 64");
   exec(kSchema);
 }
 
