@@ -250,15 +250,14 @@ EOF
   min=$("${start[@]}" MinSectorPP | sed -n 's/^MinSectorPP = //p')
   ((min == data_start)) || notes+=("disk section $section starts at sector $min, the data area at $data_start.")
   from=$("${start[@]}" SectorDataLocation | location)
-  steps=()
-  for _ in $(seq 10000); do steps+=(ReadSectorDataWhole NextSectorPP); done
-  to=$("${start[@]}" "${steps[@]}" SectorDataLocation | location)
+  for _ in $(seq 10000); do printf 'ReadSectorDataWhole\nNextSectorPP\n'; done >"$work/steps.txt"
+  # Steps on the command line run before the script's, so the last one comes in on standard input.
+  to=$({ cat "$work/steps.txt" && echo SectorDataLocation; } | "${start[@]}" --script - | location)
   [[ -n $from && -n $to ]] || die "SectorDataLocation gave no sector number"
   ((to - from == 10000)) || notes+=("the call script moved from sector $from to $to, not 10,000 sectors on.")
   ((from >= data_start)) || notes+=("the call script reads sectors $from-$((from + 9999)) (it starts where the current sector is, not at the data area); dd reads the same ones.")
-  # The command line is longer than one argument may be, so hyperfine runs
-  # it from a file; dd goes through bash the same way, for the same start-up.
-  printf 'exec %s\n' "$(q "${start[@]}" "${steps[@]}")" >"$work/call.sh"
+  # Both through bash, for the same start-up.
+  printf 'exec %s\n' "$(q "${start[@]}" --script "$work/steps.txt")" >"$work/call.sh"
   printf 'exec %s\n' "$(q dd if="$img32" of=/dev/null bs="$bps" skip="$from" count=10000 status=none)" >"$work/dd.sh"
   time_commands "bash $work/call.sh" "bash $work/dd.sh"
   r=$(calc "${median[0]} / ${median[1]}")

@@ -326,3 +326,36 @@ TEST_F(VolumarCall, AnyRegisteredProgIdAndThePlatformsOwnObjects) {
 
 }  // namespace
 }  // namespace tooltest
+
+namespace tooltest {
+namespace {
+
+TEST_F(VolumarCall, AScriptFileRunsAfterTheCommandLinesStepsAsIfTyped) {
+  const std::vector<std::string> steps{"ClusterFoundPP=40", "ReadSectorData(16)", "NextSectorPP", "ClusterFoundPP"};
+  const auto typed = call("clsQzVolmDrwA", [&] {
+    std::vector<std::string> all{"DrivePP=\"C:\""};
+    all.insert(all.end(), steps.begin(), steps.end());
+    return all;
+  }(), "typed");
+  VOLUMAR_EXPECT_RUN(typed, 0);
+  // CR LF and blank lines are a file's, not the steps'.
+  const auto script = dir.file("steps.txt");
+  std::ofstream(script) << steps[0] << "\r\n\n  \n" << steps[1] << "\n" << steps[2] << "\r\n" << steps[3];
+  const auto from_file = call("clsQzVolmDrwA", {"DrivePP=\"C:\"", "--script", script.string()}, "file");
+  VOLUMAR_EXPECT_RUN(from_file, 0);
+  EXPECT_EQ(from_file.out, typed.out);
+
+  std::ofstream(script) << "ClusterFoundPP=40\nName(\n";
+  const auto bad = call("clsQzVolmDrwA", {"--script", script.string()}, "bad");
+  VOLUMAR_EXPECT_RUN(bad, 2);
+  EXPECT_TRUE(bad.out.empty()) << "a malformed line runs nothing";
+  EXPECT_NE(bad.err.find("steps.txt:2: step 'Name('"), std::string::npos) << bad.err;
+  for (const std::string& missing : {dir.file("none.txt").string(), dir.path().string()}) {
+    const auto run = call("clsQzVolmDrwA", {"--script", missing}, "missing");
+    VOLUMAR_EXPECT_RUN(run, 2);
+    EXPECT_NE(run.err.find(missing + ": "), std::string::npos) << run.err;
+  }
+}
+
+}  // namespace
+}  // namespace tooltest

@@ -2,7 +2,12 @@
 // and runs each step on it through dispatch by name or by id, printing one
 // line per step. volumar call --list CLASS prints the class's member table.
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
 #include <map>
 #include <memory>
 
@@ -25,6 +30,7 @@ struct CallOptions {
   bool list = false;
   std::string class_name;
   std::vector<std::string> steps;
+  std::string script;  // a file of steps, one per line; "-" is standard input
 };
 
 const char* kind_word(volumar::MemberKind k) {
@@ -174,14 +180,39 @@ class ScriptHost {
   std::u16string name_;  // the step's member name, its room kept between steps
 };
 
+// Steps from a file, one per line, after those on the command line: a long
+// script outgrows the command line. Blank lines are skipped.
+void read_script(const std::string& path, std::vector<Step>& steps) {
+  std::ifstream file;
+  std::istream* in = &std::cin;
+  if (path != "-") {
+    file.open(path);
+    if (!file) usage_error(path + ": " + std::strerror(errno));
+    if (std::filesystem::is_directory(path)) usage_error(path + ": " + std::strerror(EISDIR));
+    in = &file;
+  }
+  std::string line;
+  for (unsigned number = 1; std::getline(*in, line); ++number) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.find_first_not_of(" \t") == std::string::npos) continue;
+    try {
+      steps.push_back(parse_step(line));
+    } catch (const ToolError& e) {
+      usage_error(path + ":" + std::to_string(number) + ": " + e.what());
+    }
+  }
+  if (in->bad() || (path != "-" && !in->eof())) fail(path + ": could not be read to the end");
+}
+
 int run_call(const CallOptions& o, const GlobalOptions& globals) {
   if (o.list) {
-    if (!o.steps.empty()) usage_error("--list takes a class and no steps");
+    if (!o.steps.empty() || !o.script.empty()) usage_error("--list takes a class and no steps");
     return list_members(o.class_name);
   }
   std::vector<Step> steps;
   steps.reserve(o.steps.size());
   for (const std::string& s : o.steps) steps.push_back(parse_step(s));
+  if (!o.script.empty()) read_script(o.script, steps);
   open_registry(globals);
   const std::string progid = progid_for(o.class_name);
   win::ObjectRef object;
@@ -211,11 +242,14 @@ void add_call_command(CommandContext& ctx) {
       "  #0x68030008         in place of a name addresses a member by dispatch id\n"
       "ARG: a number (decimal or 0x hex), a \"string\" (\\r \\n \\xNN escapes), $var (by reference;\n"
       "printed after the call as '  $var = VALUE'), True, False, Empty, Nothing, or nothing (omitted).\n"
+      "A step in a --script file is written as on the command line, without shell quoting.\n"
       "A run-time error prints 'Name: error N: description' and ends with exit status 1.\n"
       "Example: volumar -d C=fd.img call clsQzVolmDrwA 'DrivePP=\"C:\"' DiskSectionPP=3 MinSectorPP");
   sub->add_flag("--list", o->list, "Print the class's member table: name, kind, dispatch id, arguments");
   sub->add_option("CLASS", o->class_name, "clsQzVolmDrwA, clsQzVolumarA, ... or a ProgID")->required();
   sub->add_option("STEP", o->steps, "Steps to run in order");
+  sub->add_option("--script", o->script, "Then the steps in FILE, one per line (- reads standard input)")
+      ->type_name("FILE");
   sub->callback([&run = ctx.run, &globals = ctx.globals, o] { run = [o, &globals] { return run_call(*o, globals); }; });
 }
 
