@@ -1,6 +1,8 @@
 #include "tools/volumar/bad_block_list.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdint>
 
 #include "tools/volumar/tool_error.h"
 
@@ -27,16 +29,21 @@ std::vector<std::uint64_t> read_bad_block_list(std::istream& in, const std::stri
 BadBlockClusters clusters_of_blocks(const volumar::VolumeGeometry& g, const std::vector<std::uint64_t>& blocks,
                                     std::uint64_t block_size) {
   BadBlockClusters out;
+  // The data area's sectors [first, end); a block is clipped to them, so the
+  // work follows the volume's clusters, never the block size alone.
+  const std::uint64_t data_first = g.first_data_sector;
+  const std::uint64_t data_end = data_first + g.cluster_count * g.sectors_per_cluster;
   for (const std::uint64_t block : blocks) {
-    const std::uint64_t first = block * block_size / g.bytes_per_sector;
-    const std::uint64_t last = (block * block_size + block_size - 1) / g.bytes_per_sector;
-    bool inside = false;
-    for (std::uint64_t s = first; s <= last; ++s)
-      if (const auto c = g.cluster_of(s)) {
-        out.clusters.insert(*c);
-        inside = true;
-      }
-    if (!inside) out.outside_data.push_back(block);
+    // A block whose bytes lie past 2^64 lies past every volume.
+    const bool addressable = block_size != 0 && block <= (UINT64_MAX - (block_size - 1)) / block_size;
+    const std::uint64_t first = addressable ? std::max(block * block_size / g.bytes_per_sector, data_first) : 0;
+    const std::uint64_t last =
+        addressable ? std::min((block * block_size + block_size - 1) / g.bytes_per_sector, data_end - 1) : 0;
+    if (!addressable || data_end == data_first || first > last) {
+      out.outside_data.push_back(block);
+      continue;
+    }
+    for (std::uint64_t c = *g.cluster_of(first), end = *g.cluster_of(last); c <= end; ++c) out.clusters.insert(c);
   }
   return out;
 }

@@ -1,7 +1,13 @@
 // volumar assoc ...: the three members of clsQzVolmCustomFileExtA, and the
 // export of what they wrote as a .reg file.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "platform/automation/class_objects.h"
@@ -23,7 +29,9 @@ struct AssocOptions {
   std::string file, key = "HKEY_CLASSES_ROOT";
 };
 
-win::Variant text(const std::string& s) { return win::Variant(utf16(s)); }
+win::Variant text(const std::string& s) {
+  return win::Variant(utf16_argument(s, std::string("'").append(s).append("'")));
+}
 
 // The members report failures only by message box; any box is a failure.
 int call_member(const std::u16string& member, std::vector<win::Variant> args) {
@@ -55,9 +63,21 @@ int associate_command(const AssocOptions& o) {
 int export_reg(const AssocOptions& o) {
   const win::LONG status = win::registry_export_file(o.key, o.file);
   if (status == win::ERROR_FILE_NOT_FOUND) fail(o.key + ": no such key in the registry");
-  if (status != win::ERROR_SUCCESS)
-    fail("cannot export " + o.key + " to " + o.file + " (error " + std::to_string(status) + ")");
-  return 0;
+  if (status == win::ERROR_SUCCESS) return 0;
+  // The store's status says no more than that the file was not written.
+  std::string why;
+  struct stat st {};
+  std::string folder = std::filesystem::path(o.file).parent_path().string();
+  if (folder.empty()) folder = ".";
+  if (::stat(o.file.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+    why = "it is a folder";
+  else if (::access(folder.c_str(), W_OK) != 0)
+    why = folder + ": " + std::strerror(errno);
+  else if (::access(o.file.c_str(), F_OK) == 0 && ::access(o.file.c_str(), W_OK) != 0)
+    why = std::strerror(errno);
+  else
+    why = "error " + std::to_string(status);
+  fail("cannot export " + o.key + " to " + o.file + ": " + why);
 }
 
 }  // namespace

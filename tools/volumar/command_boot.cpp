@@ -10,6 +10,7 @@
 #include "platform/family.h"
 #include "tools/volumar/commands.h"
 #include "tools/volumar/drive_argument.h"
+#include "tools/volumar/editor_session.h"
 #include "tools/volumar/far_sectors.h"
 #include "tools/volumar/tool_error.h"
 #include "tools/volumar/write_guard.h"
@@ -36,7 +37,7 @@ struct BootCopies {
 
 std::vector<std::uint8_t> sector(char letter, std::uint64_t n, std::uint64_t bps) {
   auto bytes = read_far_sectors(letter, n, 1, bps);
-  if (!bytes) fail("sector " + std::to_string(n) + " cannot be read");
+  if (!bytes) fail("sector " + std::to_string(n) + " cannot be read" + volume_size_note(letter));
   return std::move(*bytes);
 }
 

@@ -20,7 +20,7 @@ struct CipherOptions {
 int run_cipher(const CipherOptions& o) {
   auto editor = win::create_object("Volumar10.clsQzVolmDrwA");
   const char16_t* member = o.direction == "encode" ? u"GetCrypEncString" : u"GetCrypDecString";
-  const auto result = win::call_method(editor, member, {win::Variant(utf16(o.text))});
+  const auto result = win::call_method(editor, member, {win::Variant(utf16_argument(o.text, "TEXT"))});
   std::fputs((utf8(win::to_string(result)) + "\n").c_str(), stdout);
   return 0;
 }

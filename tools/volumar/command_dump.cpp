@@ -9,6 +9,7 @@
 #include "tools/volumar/commands.h"
 #include "tools/volumar/drive_argument.h"
 #include "tools/volumar/editor_session.h"
+#include "tools/volumar/number_option.h"
 #include "tools/volumar/progress_bar.h"
 #include "tools/volumar/sector_dump.h"
 #include "tools/volumar/tool_error.h"
@@ -91,8 +92,8 @@ void add_dump_command(CommandContext& ctx) {
       ->type_name("mbr|fat1|fat2|root|data");
   sub->add_option("--sector", o->sector, "First sector (absolute; default 0 or the section's first)")
       ->type_name("N")
-      ->check(CLI::NonNegativeNumber);
-  sub->add_option("--count", o->count, "Number of sectors (default 1)")->type_name("K")->check(CLI::PositiveNumber);
+      ->check(whole_number(0));
+  sub->add_option("--count", o->count, "Number of sectors (default 1)")->type_name("K")->check(whole_number(1));
   sub->callback([&run = ctx.run, o, sub] {
     o->sector_given = sub->count("--sector") > 0;
     run = [o] { return run_dump(*o); };

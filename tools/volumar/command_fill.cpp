@@ -10,6 +10,7 @@
 #include "tools/volumar/drive_argument.h"
 #include "tools/volumar/editor_session.h"
 #include "tools/volumar/far_sectors.h"
+#include "tools/volumar/number_option.h"
 #include "tools/volumar/tool_error.h"
 #include "tools/volumar/write_guard.h"
 #include "tools/volumar/write_journal.h"
@@ -59,7 +60,7 @@ void add_fill_command(CommandContext& ctx) {
   sub->add_flag("--raw", o->raw,
                 "Sectors of 512 bytes by absolute number, without decoding the boot sector (for a volume whose\n"
                 "boot sector is damaged)");
-  sub->add_option("--sector", o->sector, "Absolute sector")->required()->type_name("N")->check(CLI::NonNegativeNumber);
+  sub->add_option("--sector", o->sector, "Absolute sector")->required()->type_name("N")->check(whole_number(0));
   sub->add_flag("--yes,-y", o->yes, "Write without asking");
   sub->add_flag("--force", o->force, "Write even to a mounted block device");
   sub->callback([&run = ctx.run, o] { run = [o] { return run_fill(*o); }; });

@@ -6,6 +6,7 @@
 #include "tools/volumar/commands.h"
 #include "tools/volumar/drive_argument.h"
 #include "tools/volumar/editor_session.h"
+#include "tools/volumar/number_option.h"
 #include "tools/volumar/tool_error.h"
 #include "volume/fat_entries.h"
 #include "volume/fat_entry_codec.h"
@@ -73,7 +74,7 @@ void add_find_command(CommandContext& ctx) {
   sub->add_option("STATE", o->state, "free or bad")->required()->check(CLI::IsMember({"free", "bad"}));
   sub->add_option("--after-sector", o->after, "Search after the cluster that holds this sector")
       ->type_name("N")
-      ->check(CLI::NonNegativeNumber);
+      ->check(whole_number(0));
   sub->add_flag("--all", o->all, "Every such cluster, one line each (exit 1 when there is none)");
   sub->add_flag("--sectors", o->sectors,
                 "With --all: every sector those clusters cover, one number a line, as badblocks lists blocks");

@@ -1,8 +1,14 @@
 // volumar mark DRIVE bad|free: marks one cluster in every FAT copy.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <memory>
+#include <sstream>
 
 #include "format/fat_entry.h"
 #include "platform/drive_map.h"
@@ -10,6 +16,7 @@
 #include "tools/volumar/commands.h"
 #include "tools/volumar/drive_argument.h"
 #include "tools/volumar/editor_session.h"
+#include "tools/volumar/number_option.h"
 #include "tools/volumar/tool_error.h"
 #include "tools/volumar/write_guard.h"
 #include "volume/fat_entries.h"
@@ -52,11 +59,37 @@ std::string numbers(const std::vector<std::uint64_t>& list) {
   return out;
 }
 
+// The whole list. A FIFO that no program writes to would block the open,
+// so it opens without waiting and reads as empty; a pipe with its writer reads
+// as it comes.
+std::string read_list_file(const std::string& path) {
+  std::string what = "--from ";
+  what.append(path).append(": ");
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) usage_error(what + "cannot be read: " + std::strerror(errno));
+  struct stat st {};
+  std::string text;
+  const char* refusal = nullptr;
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    refusal = "is a folder, not a list of blocks";
+  } else {
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    char buffer[4096];
+    ssize_t got;
+    while ((got = ::read(fd, buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR))
+      if (got > 0) text.append(buffer, static_cast<std::size_t>(got));
+    if (got < 0) refusal = std::strerror(errno);
+    if (!refusal && text.empty() && S_ISFIFO(st.st_mode)) refusal = "nothing to read (no program writes to it)";
+  }
+  ::close(fd);
+  if (refusal) usage_error(what + refusal);
+  return text;
+}
+
 // mark bad --from FILE: every cluster that holds a listed block, in one
 // change. Clusters in use are named, and marked only with --force.
 int mark_from_list(EditorSession& session, const MarkOptions& o) {
-  std::ifstream in(o.from);
-  if (!in) usage_error("--from " + o.from + ": cannot be read");
+  std::istringstream in(read_list_file(o.from));
   const auto blocks = read_bad_block_list(in, o.from);
   const volumar::VolumeGeometry& g = session.geometry();
   const BadBlockClusters found = clusters_of_blocks(g, blocks, o.block_size);
@@ -150,13 +183,13 @@ void add_mark_command(CommandContext& ctx) {
   sub->add_option("STATE", o->state, "bad or free")->required()->check(CLI::IsMember({"bad", "free"}));
   auto* s = sub->add_option("--sector", o->sector, "The cluster that holds this sector")
                 ->type_name("N")
-                ->check(CLI::NonNegativeNumber);
-  auto* c = sub->add_option("--cluster", o->cluster, "The cluster")->type_name("C")->check(CLI::NonNegativeNumber);
+                ->check(whole_number(0));
+  auto* c = sub->add_option("--cluster", o->cluster, "The cluster")->type_name("C")->check(whole_number(0));
   auto* f = sub->add_option("--from", o->from, "Mark bad every cluster that holds a block of this badblocks list")
                 ->type_name("FILE");
   sub->add_option("--block-size", o->block_size, "The list's block size in bytes, as badblocks -b (default 1024)")
       ->type_name("BYTES")
-      ->check(CLI::PositiveNumber);
+      ->check(whole_number(1));
   s->excludes(c);
   c->excludes(s);
   f->excludes(s);

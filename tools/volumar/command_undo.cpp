@@ -8,6 +8,7 @@
 #include "tools/volumar/drive_argument.h"
 #include "tools/volumar/far_sectors.h"
 #include "tools/volumar/journal_sectors.h"
+#include "tools/volumar/number_option.h"
 #include "tools/volumar/tool_error.h"
 #include "tools/volumar/write_guard.h"
 #include "tools/volumar/write_journal.h"
@@ -81,7 +82,7 @@ void add_undo_command(CommandContext& ctx) {
   add_drive_argument(*sub, o->drive);
   sub->add_option("--change", o->change, "The change to undo (its number in volumar history)")
       ->type_name("ID")
-      ->check(CLI::PositiveNumber);
+      ->check(whole_number(1));
   sub->add_flag("--yes,-y", o->yes, "Write without asking");
   sub->add_flag("--force", o->force, "Restore sectors that changed since, and write to a mounted block device");
   sub->callback([&run = ctx.run, o] { run = [o] { return run_undo(*o); }; });

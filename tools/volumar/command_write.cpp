@@ -14,6 +14,7 @@
 #include "tools/volumar/drive_argument.h"
 #include "tools/volumar/editor_session.h"
 #include "tools/volumar/far_sectors.h"
+#include "tools/volumar/number_option.h"
 #include "tools/volumar/text.h"
 #include "tools/volumar/tool_error.h"
 #include "tools/volumar/write_guard.h"
@@ -71,7 +72,7 @@ std::vector<std::uint8_t> parse_hex_bytes(const std::string& text) {
 // The text's characters as the bytes the ANSI code page gives them.
 std::vector<std::uint8_t> ansi_bytes(const std::string& utf8_text) {
   std::vector<std::uint8_t> out;
-  for (char16_t c : utf16(utf8_text)) {
+  for (char16_t c : utf16_argument(utf8_text, "--text")) {
     if (!win::ansi_representable(c)) usage_error("--text holds a character that the ANSI code page cannot store");
     out.push_back(win::ansi_byte(c));
   }
@@ -85,7 +86,22 @@ int run_write(const WriteOptions& o) {
   EditorSession session = o.raw ? EditorSession(letter, EditorSession::Raw{}) : EditorSession(letter);
   if (!session.raw()) session.require_fat();
   const std::int64_t bps = session.bytes_per_sector();
-  const std::int64_t end = o.offset + static_cast<std::int64_t>(data.size());
+  session.check_sectors(o.sector, 1);
+  // Compared before adding, which a huge offset would overflow.
+  const auto size = static_cast<std::int64_t>(data.size());
+  if (o.offset > (session.total_sectors() - o.sector) * bps - size) {
+    std::string why = "--offset ";
+    why.append(std::to_string(o.offset))
+        .append(": ")
+        .append(std::to_string(size))
+        .append(" bytes from there in sector ")
+        .append(std::to_string(o.sector))
+        .append(" run past the end of the volume (its last sector is ")
+        .append(std::to_string(session.total_sectors() - 1))
+        .append(")");
+    usage_error(why);
+  }
+  const std::int64_t end = o.offset + size;
   const std::int64_t sectors = (end + bps - 1) / bps;
   session.check_sectors(o.sector, sectors);
 
@@ -114,10 +130,10 @@ void add_write_command(CommandContext& ctx) {
   sub->add_flag("--raw", o->raw,
                 "Sectors of 512 bytes by absolute number, without decoding the boot sector (for a volume whose\n"
                 "boot sector is damaged)");
-  sub->add_option("--sector", o->sector, "Absolute sector")->required()->type_name("N")->check(CLI::NonNegativeNumber);
+  sub->add_option("--sector", o->sector, "Absolute sector")->required()->type_name("N")->check(whole_number(0));
   sub->add_option("--offset", o->offset, "Byte offset in the sector (default 0); may run on into the next sectors")
       ->type_name("K")
-      ->check(CLI::NonNegativeNumber);
+      ->check(whole_number(0));
   auto* h = sub->add_option("--hex", o->hex, "The bytes as hex, such as \"41 42 0A\"")->type_name("BYTES");
   auto* t = sub->add_option("--text", o->text, "The bytes as text (each character one ANSI byte)")->type_name("TEXT");
   h->excludes(t);

@@ -1,15 +1,21 @@
 // Parsing of drive mappings and DRIVE arguments.
 #include "tools/volumar/drive_argument.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <limits>
 #include <vector>
 
+#include "tools/volumar/number_option.h"
 #include "tools/volumar/partition_table.h"
 #include "tools/volumar/tool_error.h"
 
@@ -123,8 +129,7 @@ char letter_mapped_to(const win::VolumeMapping& wanted) {
 }
 
 char letter_for_path(const DriveArgument& drive) {
-  std::error_code ec;
-  if (!std::filesystem::exists(drive.text, ec)) fail("no such image or device: " + drive.text);
+  require_image_or_device(drive.text, "");
   win::VolumeMapping wanted;
   wanted.path = drive.text;
   if (drive.partition) map_partition(wanted, *drive.partition);
@@ -140,14 +145,33 @@ char letter_for_path(const DriveArgument& drive) {
 void check_raw_volume(char letter) {
   const auto mapping = win::DriveMap::find(letter);
   if (mapping->path.empty()) fail(std::string(1, letter) + ": has no raw volume (only a folder)");
-  struct stat st {};
-  if (::stat(mapping->path.c_str(), &st) != 0)
-    fail(std::string(1, letter) + ": no such image or device: " + mapping->path);
-  if (S_ISDIR(st.st_mode)) fail(std::string(1, letter) + ": " + mapping->path + " is a folder, not an image or device");
+  require_image_or_device(mapping->path, std::string(1, letter) + ": ");
   refuse_partitioned_disk(letter, *mapping);
 }
 
 }  // namespace
+
+const char* unusable_file_kind(unsigned mode) {
+  if (S_ISREG(mode) || S_ISBLK(mode)) return nullptr;
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISCHR(mode)) return "a character device";
+  return "no regular file";
+}
+
+void require_image_or_device(const std::string& path, const std::string& who) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT) fail(who + "no such image or device: " + path);
+    fail(who + path + " cannot be opened: " + std::strerror(errno));
+  }
+  if (const char* kind = unusable_file_kind(st.st_mode)) fail(who + path + " is " + kind + ", not an image or device");
+  // Non-blocking: a device without its medium must answer, not wait.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) fail(who + path + " cannot be opened: " + std::strerror(errno));
+  ::close(fd);
+}
 
 std::uint64_t parse_byte_count(std::string_view text, std::uint64_t sector_size) {
   struct Unit {
@@ -218,14 +242,15 @@ DriveMapping parse_drive_mapping(std::string_view text) {
     else
       path += "," + std::string(p);
   }
+  if (path.empty() && mapping.volume.folder.empty())
+    usage_error("--drive " + std::string(text) + ": no image or device after '='");
   mapping.volume.path = path;
   place_volume(mapping, where);
   return mapping;
 }
 
 void map_partition(win::VolumeMapping& volume, int number) {
-  std::error_code ec;
-  if (!std::filesystem::exists(volume.path, ec)) fail("no such image or device: " + volume.path);
+  require_image_or_device(volume.path, "");
   const auto table = read_partition_table(volume.path);
   const std::string which = "partition " + std::to_string(number);
   if (!table) usage_error(volume.path + " has no partition table (MBR or GPT), so no " + which);
@@ -256,7 +281,7 @@ void add_drive_argument(CLI::App& command, DriveArgument& drive) {
           "--partition", [&drive](const int& number) { drive.partition = number; },
           "Partition N of the whole-disk image or device DRIVE (MBR or GPT; logical partitions from 5)")
       ->type_name("N")
-      ->check(CLI::PositiveNumber);
+      ->check(whole_number(1, std::numeric_limits<int>::max()));
 }
 
 char resolve_drive_argument(std::string_view text) {

@@ -34,6 +34,13 @@ std::uint64_t parse_byte_count(std::string_view text, std::uint64_t sector_size 
 // have is a usage error listing the partitions.
 void map_partition(win::VolumeMapping& volume, int number);
 
+// Raises a ToolError, with `who` before it, naming the path and why when it
+// is missing, cannot be opened for reading, or is no regular file or block
+// device (a FIFO would block the first read and a folder has no sectors).
+void require_image_or_device(const std::string& path, const std::string& who);
+// "a FIFO", "a folder", ... for a st_mode that is neither; nullptr otherwise.
+const char* unusable_file_kind(unsigned mode);
+
 // "Removable", "Fixed", "Remote", "CDRom", "RAMDisk", without regard to case.
 win::DriveType parse_drive_type(std::string_view name);
 

@@ -1,6 +1,8 @@
 // The commands' sector editor on one drive.
 #include "tools/volumar/editor_session.h"
 
+#include <sys/stat.h>
+
 #include <fstream>
 
 #include "drw/drw_enumerations.h"
@@ -40,6 +42,18 @@ std::string progid_for(const std::string& name) {
   return name.find('.') == std::string::npos ? "Volumar10." + name : name;
 }
 
+std::string volume_size_note(char letter) {
+  const auto mapping = win::DriveMap::find(letter);
+  struct stat st {};
+  if (!mapping || ::stat(mapping->path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  std::string note = " (";
+  note.append(mapping->path).append(" holds ").append(std::to_string(st.st_size)).append(" bytes");
+  if (mapping->offset) note.append("; the volume starts at byte ").append(std::to_string(*mapping->offset));
+  if (mapping->length) note.append(mapping->offset ? " and is " : "; the volume is ");
+  if (mapping->length) note.append(std::to_string(*mapping->length)).append(" bytes long");
+  return note + ")";
+}
+
 namespace {
 
 // Why the system names no file system on the volume: its boot sector,
@@ -47,7 +61,8 @@ namespace {
 std::string unrecognised_volume(char letter) {
   const volumar::SectorRead boot =
       volumar::ReadDriveSectors({512, volumar::DiskRequest::Extended}, drive_text(letter), 0, 0, 512);
-  if (!boot.bytes || !boot.complete) return "the volume's first sector cannot be read";
+  if (!boot.bytes || !boot.complete)
+    return std::string("the volume's first sector cannot be read") + volume_size_note(letter);
   const auto fields = ondisk::decode_boot_sector(*boot.bytes);
   const auto problems = ondisk::boot_sector_problems(fields);
   // Only what looks like a boot sector is worth taking apart field by field.

@@ -85,6 +85,11 @@ class EditorSession {
   SectorRange sections_[kSectionCount];
 };
 
+// " (f.img holds 511 bytes; the volume starts at byte N ...)": what an image
+// file holds for a volume that has fewer sectors than asked; empty for a
+// device.
+std::string volume_size_note(char letter);
+
 // The ProgID of a class name given on the command line: a bare library class
 // name gets "Volumar10." in front; a name with a dot is taken as it is.
 std::string progid_for(const std::string& name);

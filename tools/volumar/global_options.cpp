@@ -1,9 +1,15 @@
 // Global options: drive map, family, disks, registry, trace, read-only.
 #include "tools/volumar/global_options.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <map>
 
 #include "platform/drive_map.h"
 #include "platform/family.h"
@@ -47,9 +53,20 @@ void apply_global_options(const GlobalOptions& o) {
   install_message_box_printer();
   if (o.trace) install_trace_printer();
   win::set_family(o.family == "9x" ? win::Family::Win9x : win::Family::NT);
+  std::map<char, std::string> given;
   for (const std::string& text : o.drives) {
     const DriveMapping mapping = parse_drive_mapping(text);
+    if (const auto [at, fresh] = given.emplace(mapping.letter, text); !fresh)
+      usage_error("--drive " + std::string(1, mapping.letter) + ": the letter is mapped twice ('" + at->second +
+                  "' and '" + text + "')");
     win::DriveMap::map(mapping.letter, mapping.volume);
+  }
+  // A missing disk is no disk; one that is there must have sectors to read.
+  for (const std::string& disk : o.disks) {
+    struct stat st {};
+    if (::stat(disk.c_str(), &st) != 0) continue;
+    if (const char* kind = unusable_file_kind(st.st_mode))
+      usage_error("--disk " + disk + ": " + kind + ", not an image or device");
   }
   if (!o.disks.empty()) win::DriveMap::set_physical_drives(o.disks);
   win::DriveMap::set_read_only(o.read_only);
@@ -70,7 +87,14 @@ void open_registry(const GlobalOptions& o) {
   const std::filesystem::path path = o.registry.empty() ? default_registry_path() : o.registry;
   std::error_code ec;
   if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
-  if (!win::registry_use_file(path)) fail("cannot open the registry store " + path.string());
+  const std::string what = "cannot open the registry store " + path.string() + ": ";
+  struct stat st {};
+  const bool there = ::stat(path.c_str(), &st) == 0;
+  // A FIFO would block the store's first read.
+  if (const char* kind = there ? unusable_file_kind(st.st_mode) : nullptr) fail(what + kind + ", not a file");
+  if (win::registry_use_file(path)) return;
+  if (::stat(path.c_str(), &st) != 0 || ::access(path.c_str(), R_OK | W_OK) != 0) fail(what + std::strerror(errno));
+  fail(what + "not a registry store");
 }
 
 }  // namespace volumar_tool

@@ -4,8 +4,11 @@
 
 #include <cstdio>
 #include <exception>
+#include <optional>
+#include <string>
 
 #include "platform/automation/automation_error.h"
+#include "platform/descriptor_reuse.h"
 #include "server/class_registry.h"
 #include "tools/volumar/commands.h"
 #include "tools/volumar/global_options.h"
@@ -30,6 +33,24 @@ std::string command_line(int argc, char** argv) {
   return out;
 }
 
+// The word a command that wants a subcommand was given instead of one.
+std::optional<std::string> unknown_command(const CLI::App& app) {
+  const CLI::App* at = &app;
+  while (!at->get_subcommands().empty()) at = at->get_subcommands().front();
+  if (at->get_require_subcommand_min() == 0 || at->remaining().empty()) return std::nullopt;
+  std::string name = "volumar";
+  for (const CLI::App* up = at; up->get_parent(); up = up->get_parent())
+    name.insert(7, up->get_name()).insert(7, 1, ' ');
+  const std::string word = at->remaining().front();
+  if (word.starts_with("-")) return std::nullopt;
+  std::string out = "unknown command '";
+  out += word;
+  out += "' (";
+  out += name;
+  out += " --help lists them)";
+  return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -38,8 +59,15 @@ int main(int argc, char** argv) {
   // keeps its line buffering.
   static char out_buffer[1 << 16];
   if (isatty(STDOUT_FILENO) != 1) std::setvbuf(stdout, out_buffer, _IOFBF, sizeof out_buffer);
+  // A short-lived process: an image opened again and again keeps its
+  // descriptor, and the process's end closes it.
+  win::set_descriptor_reuse(true);
   CLI::App app{"volumar: sector-level tools for FAT volumes (the Volumar10 library's command-line client)", "volumar"};
   app.require_subcommand(1);
+  // Parse errors begin as the program's own messages do.
+  app.failure_message([](const CLI::App* a, const CLI::Error& e) {
+    return std::string("volumar: ").append(CLI::FailureMessage::simple(a, e));
+  });
   app.footer(
       "Global options stand before the command: volumar -d C=floppy.img info C:\n"
       "A DRIVE is a letter (C, C:, c:\\) or the path of an image or device.\n"
@@ -72,6 +100,7 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForAllHelp& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
+    if (const auto unknown = unknown_command(app)) return report(*unknown, kExitUsage);
     app.exit(e);
     return kExitUsage;
   }

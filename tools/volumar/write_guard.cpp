@@ -5,7 +5,9 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -108,7 +110,19 @@ void confirm_write(const std::string& question, bool yes) {
   if (answer != "y" && answer != "Y" && answer != "yes" && answer != "YES" && answer != "Yes") fail("nothing written");
 }
 
+void refuse_if_unwritable(char letter) {
+  if (dry_run()) return;
+  std::string what(1, letter);
+  what += ": nothing written: ";
+  if (win::DriveMap::is_read_only(letter)) fail(what + "the volume is read-only");
+  const auto mapping = win::DriveMap::find(letter);
+  // The library would open the file read-only and report no more than a failed write.
+  if (mapping && !mapping->path.empty() && ::access(mapping->path.c_str(), W_OK) != 0)
+    fail(what + mapping->path + ": " + std::strerror(errno));
+}
+
 void guard_write(char letter, const std::string& question, bool yes, bool force) {
+  refuse_if_unwritable(letter);
   refuse_if_mounted(letter, force);
   require_journal();  // a journal that cannot be kept stops the command before it asks
   confirm_write(question, yes);

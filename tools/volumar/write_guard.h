@@ -1,5 +1,6 @@
 // What stands between a command and a write: the refusal to write to a
-// mounted block device without --force, and the question before writing.
+// read-only volume, or to a mounted block device without --force, and the
+// question before writing.
 #pragma once
 #include <string>
 
@@ -14,7 +15,11 @@ void refuse_if_mounted(char letter, bool force);
 // terminal and without yes it refuses. A "no" ends the command (exit 1).
 void confirm_write(const std::string& question, bool yes);
 
-// Both, in that order.
+// Raises a ToolError when the volume is mapped read-only or its file or
+// device cannot be opened for writing (a dry run writes nothing and passes).
+void refuse_if_unwritable(char letter);
+
+// The three, in that order.
 void guard_write(char letter, const std::string& question, bool yes, bool force);
 
 }  // namespace volumar_tool
