@@ -22,6 +22,19 @@ constexpr DWORD kMaxRootClustersSearched = 4096;
 
 std::string without_no_name(std::string label) { return label == "NO NAME" ? std::string() : label; }
 
+// A sector at a time: the fields may claim far more directory than the
+// volume holds, and the buffer must not follow them. False when a read fails.
+bool search_for_label(const VolumeReader& read, std::uint64_t at, std::uint64_t length, std::uint64_t bps,
+                      ondisk::LabelSearch& found) {
+  std::vector<std::uint8_t> sector(bps);
+  for (std::uint64_t done = 0; done < length && !found.label && !found.ended; done += bps) {
+    const auto n = static_cast<std::size_t>(std::min(bps, length - done));
+    if (!read(at + done, sector.data(), n)) return false;
+    found = ondisk::find_volume_label({sector.data(), n});
+  }
+  return true;
+}
+
 }  // namespace
 
 const char* fs_name(FsKind kind) {
@@ -72,17 +85,15 @@ DWORD identify_volume(const VolumeReader& read, VolumeIdentity& id) {
   const std::uint64_t bps = layout.bytes_per_sector;
   ondisk::LabelSearch found;
   if (f.kind != FsKind::Fat32) {
-    std::vector<std::uint8_t> root(std::size_t{boot.root_entries} * ondisk::dirent::kSize);
-    if (read(layout.root_dir_start * bps, root.data(), root.size())) found = ondisk::find_volume_label(root);
+    search_for_label(read, layout.root_dir_start * bps, std::uint64_t{boot.root_entries} * ondisk::dirent::kSize, bps,
+                     found);
   } else {
-    std::vector<std::uint8_t> buffer(bps * boot.sectors_per_cluster);
     std::uint64_t cluster = boot.root_cluster;
     const DWORD limit = static_cast<DWORD>(std::min<std::uint64_t>(layout.cluster_count, kMaxRootClustersSearched));
     for (DWORD walked = 0; walked < limit && !found.label && !found.ended; ++walked) {
       if (cluster < 2 || cluster - 2 >= layout.cluster_count) break;
       const std::uint64_t at = (layout.first_data_sector + (cluster - 2) * boot.sectors_per_cluster) * bps;
-      if (!read(at, buffer.data(), buffer.size())) break;
-      found = ondisk::find_volume_label(buffer);
+      if (!search_for_label(read, at, bps * boot.sectors_per_cluster, bps, found)) break;
       std::uint8_t entry[4];
       const auto entry_at = layout.first_fat_sector * bps + ondisk::entry_byte_offset(ondisk::FatType::Fat32, cluster);
       if (!read(entry_at, entry, sizeof entry)) break;

@@ -14,6 +14,7 @@ packages=(
   tmux xxd                                     # driving the terminal editor in tests; the dump benchmark
   hyperfine time                               # scripts/bench.sh: whole-process times and peak memory
   clang-format clang-tidy                      # scripts/lint.sh
+  clang libclang-rt-14-dev                     # scripts/fuzz.sh: libFuzzer and the sanitizers for clang
 )
 missing=()
 for p in "${packages[@]}"; do
