@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "platform/failed_call.h"
 #include "platform/last_error.h"
 #include "platform/trace.h"
 
@@ -10,8 +11,11 @@ namespace win::detail {
 
 void complete(std::optional<DWORD> last_error, const std::function<std::string()>& line) {
   if (last_error) SetLastError(*last_error);
-  if (!trace_enabled()) return;
+  const bool failed = last_error && *last_error;
+  if (!failed && !trace_enabled()) return;
   std::string text = line();
+  if (failed) note_failed_call(text.substr(0, text.find('(')), *last_error);
+  if (!trace_enabled()) return;
   if (last_error && *last_error) text += " error=" + std::to_string(*last_error);
   trace(text);
 }

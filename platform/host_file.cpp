@@ -134,9 +134,7 @@ DWORD HostFile::write_at(std::uint64_t pos, const void* buffer, DWORD length, DW
     // The observer sees the bytes about to be overwritten; a write whose
     // old bytes cannot be read is not made.
     std::vector<std::uint8_t> before(length);
-    DWORD got = 0;
-    if (DWORD error = read_at(pos, before.data(), length, got)) return error;
-    if (got != length) return ERROR_READ_FAULT;
+    if (DWORD error = read_all(pos, before.data(), length)) return error;
     const auto* after = static_cast<const std::uint8_t*>(buffer);
     const DWORD verdict = observe_volume_write({host_path_, base_, pos, before, {after, length}});
     if (verdict == VOLUME_WRITE_SKIPPED) {
@@ -150,6 +148,24 @@ DWORD HostFile::write_at(std::uint64_t pos, const void* buffer, DWORD length, DW
   while (put < 0 && errno == EINTR);
   if (put < 0) return error_from_errno(errno, ERROR_WRITE_FAULT);
   done = static_cast<DWORD>(put);
+  return ERROR_SUCCESS;
+}
+
+DWORD HostFile::read_all(std::uint64_t pos, void* buffer, DWORD length) {
+  auto* at = static_cast<std::uint8_t*>(buffer);
+  for (DWORD done = 0, got = 0; done < length; done += got) {
+    if (DWORD error = read_at(pos + done, at + done, length - done, got)) return error;
+    if (got == 0) return ERROR_READ_FAULT;
+  }
+  return ERROR_SUCCESS;
+}
+
+DWORD HostFile::write_all(std::uint64_t pos, const void* buffer, DWORD length) {
+  const auto* at = static_cast<const std::uint8_t*>(buffer);
+  for (DWORD done = 0, put = 0; done < length; done += put) {
+    if (DWORD error = write_at(pos + done, at + done, length - done, put)) return error;
+    if (put == 0) return ERROR_WRITE_FAULT;
+  }
   return ERROR_SUCCESS;
 }
 

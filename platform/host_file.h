@@ -52,6 +52,10 @@ class HostFile {
   // the bytes before their end and nothing past it; writes must fit whole.
   DWORD read_at(std::uint64_t pos, void* buffer, DWORD length, DWORD& done);
   DWORD write_at(std::uint64_t pos, const void* buffer, DWORD length, DWORD& done);
+  // As those, continued until all `length` bytes moved; a transfer that
+  // moves nothing is ERROR_READ_FAULT or ERROR_WRITE_FAULT.
+  DWORD read_all(std::uint64_t pos, void* buffer, DWORD length);
+  DWORD write_all(std::uint64_t pos, const void* buffer, DWORD length);
 
   // A private copy-on-write view of `length` bytes from pos: `data` points
   // at pos's byte, and base/mapped are what unmap() takes. Only bytes the

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 
 namespace win {
 namespace {
@@ -83,7 +84,11 @@ SyscallFaults::SyscallFaults() : table_(syscalls()), previous_(nullptr), below_(
       return -1;
     }
     if (write_short_.hits(writes_) && n > write_short_.at_most) n = write_short_.at_most;
-    return below_.pwrite(fd, buf, n, off);
+    if (!write_end_.hits(writes_)) return below_.pwrite(fd, buf, n, off);
+    // The process dies with this write on the disk, whole or its first half.
+    if (write_end_.at_most) n /= 2;
+    if (n > 0) below_.pwrite(fd, buf, n, off);
+    std::_Exit(kEndedByFault);
   };
   table_.map_copy = [this](int fd, std::size_t n, off_t off) -> void* {
     if (read_fail_.nth >= 0 || read_short_.nth >= 0) {
@@ -93,7 +98,7 @@ SyscallFaults::SyscallFaults() : table_(syscalls()), previous_(nullptr), below_(
     return below_.map_copy(fd, n, off);
   };
   table_.fcntl_lock = [this](int fd, int cmd, struct flock* lk) {
-    if (refuse_locks_ && cmd == F_OFD_SETLK && lk->l_type != F_UNLCK) {
+    if (cmd == F_OFD_SETLK && lk->l_type != F_UNLCK && (refuse_locks_ || lock_fail_.hits(++locks_))) {
       errno = EAGAIN;
       return -1;
     }
@@ -107,8 +112,8 @@ SyscallFaults::SyscallFaults() : table_(syscalls()), previous_(nullptr), below_(
     return below_.unlink(path);
   };
   table_.fsync = [this](int fd) {
-    if (fsync_error_) {
-      errno = fsync_error_;
+    if (fsync_fail_.hits(++fsyncs_)) {
+      errno = fsync_fail_.error;
       return -1;
     }
     return below_.fsync(fd);
@@ -123,7 +128,9 @@ void SyscallFaults::short_read(int nth, std::size_t at_most) { read_short_ = {nt
 void SyscallFaults::fail_write(int nth, int error) { write_fail_ = {nth, error, 0}; }
 void SyscallFaults::short_write(int nth, std::size_t at_most) { write_short_ = {nth, 0, at_most}; }
 void SyscallFaults::fail_open(int nth, int error) { open_fail_ = {nth, error, 0}; }
-void SyscallFaults::fail_fsync(int error) { fsync_error_ = error; }
+void SyscallFaults::fail_fsync(int error, int nth) { fsync_fail_ = {nth, error, 0}; }
+void SyscallFaults::refuse_lock(int nth) { lock_fail_ = {nth, EAGAIN, 0}; }
+void SyscallFaults::end_at_write(int nth, bool torn) { write_end_ = {nth, 0, torn ? 1u : 0u}; }
 void SyscallFaults::fail_unlink(int error) { unlink_error_ = error; }
 void SyscallFaults::refuse_locks(bool refuse) { refuse_locks_ = refuse; }
 

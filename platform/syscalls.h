@@ -56,13 +56,20 @@ class SyscallFaults {
   void fail_write(int nth, int error = EIO);
   void short_write(int nth, std::size_t at_most);
   void fail_open(int nth, int error);
-  void fail_fsync(int error = EIO);
+  void fail_fsync(int error = EIO, int nth = 0);
   void fail_unlink(int error);
   void refuse_locks(bool refuse = true);  // F_OFD_SETLK fails with EAGAIN
+  void refuse_lock(int nth);              // only the nth
+  // A crash: the nth write reaches the disk (only its first half when torn),
+  // then the process ends at once with kEndedByFault.
+  void end_at_write(int nth, bool torn = false);
+  static constexpr int kEndedByFault = 137;
 
   int reads() const { return reads_; }
   int writes() const { return writes_; }
   int opens() const { return opens_; }
+  int fsyncs() const { return fsyncs_; }
+  int locks() const { return locks_; }
 
  private:
   struct Rule {
@@ -74,11 +81,10 @@ class SyscallFaults {
   Syscalls table_;
   const Syscalls* previous_;
   const Syscalls& below_;
-  Rule read_fail_, read_short_, write_fail_, write_short_, open_fail_;
-  int fsync_error_ = 0;
+  Rule read_fail_, read_short_, write_fail_, write_short_, write_end_, open_fail_, fsync_fail_, lock_fail_;
   int unlink_error_ = 0;
   bool refuse_locks_ = false;
-  int reads_ = 0, writes_ = 0, opens_ = 0;
+  int reads_ = 0, writes_ = 0, opens_ = 0, fsyncs_ = 0, locks_ = 0;
 };
 
 }  // namespace win

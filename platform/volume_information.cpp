@@ -32,9 +32,7 @@ DWORD volume_identity(char letter, VolumeIdentity& id, bool& read_only) {
   read_only = volume->write_protected() || DriveMap::is_read_only(letter);
   return identify_volume(
       [&](std::uint64_t offset, void* buffer, std::size_t length) {
-        DWORD done = 0;
-        return length <= 0xFFFFFFFFu && volume->read_at(offset, buffer, static_cast<DWORD>(length), done) == 0 &&
-               done == length;
+        return length <= 0xFFFFFFFFu && volume->read_all(offset, buffer, static_cast<DWORD>(length)) == 0;
       },
       id);
 }

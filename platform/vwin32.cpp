@@ -80,9 +80,8 @@ DWORD transfer(char letter, unsigned id, bool write, std::uint64_t start, std::u
   DWORD error = open_volume(letter, write ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ, volume);
   if (error) return error == ERROR_FILE_NOT_FOUND ? ERROR_INVALID_DRIVE : error;
   std::uint8_t boot[512] = {};
-  DWORD got = 0;
   std::uint64_t sector = 512;
-  if (volume->read_at(0, boot, sizeof boot, got) == ERROR_SUCCESS && got == sizeof boot) {
+  if (volume->read_all(0, boot, sizeof boot) == ERROR_SUCCESS) {
     BootSectorFacts facts = probe_boot_sector(boot, sizeof boot);
     if (facts.kind != FsKind::Unknown && facts.kind != FsKind::Ntfs) sector = facts.bytes_per_sector;
   }
@@ -92,14 +91,11 @@ DWORD transfer(char letter, unsigned id, bool write, std::uint64_t start, std::u
   if (!buffer && length) return ERROR_INVALID_PARAMETER;
   if (bytes_inside(volume->size(), start * sector, length) != length) return ERROR_SECTOR_NOT_FOUND;
   if (length == 0) return ERROR_SUCCESS;
-  DWORD done = 0;
   if (write) {
     if ((error = write_permission(letter, id))) return error;
-    if ((error = volume->write_at(start * sector, buffer, static_cast<DWORD>(length), done))) return error;
-    return done == length ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
+    return volume->write_all(start * sector, buffer, static_cast<DWORD>(length));
   }
-  if ((error = volume->read_at(start * sector, buffer, static_cast<DWORD>(length), done))) return error;
-  return done == length ? ERROR_SUCCESS : ERROR_READ_FAULT;
+  return volume->read_all(start * sector, buffer, static_cast<DWORD>(length));
 }
 
 // INT 25h/26h report the driver's status rather than a system error.

@@ -34,7 +34,7 @@ namespace {
 constexpr std::size_t kLargestTransfer = std::size_t{1} << 30;
 
 // The NT path: the volume's device, read until the span is full or a call
-// fails or delivers nothing (a transfer may come back short).
+// fails or delivers nothing.
 SpanRead read_nt(Integer bps, const String& drive, Long startSector, std::span<std::uint8_t> into) {
   HandleGuard volume(win::CreateFileA(volume_device_path(drive).c_str(), win::GENERIC_READ | win::GENERIC_WRITE,
                                       kShareReadWrite, nullptr, win::OPEN_EXISTING, 0, nullptr));
@@ -43,15 +43,9 @@ SpanRead read_nt(Integer bps, const String& drive, Long startSector, std::span<s
   if (win::SetFilePointer(volume.get(), device_position(startSector, bps), &high, win::FILE_BEGIN) ==
       win::INVALID_SET_FILE_POINTER)
     return SpanRead::Short;
-  std::size_t done = 0;
-  while (done < into.size()) {
-    const auto want = static_cast<win::DWORD>(std::min<std::size_t>(into.size() - done, kLargestTransfer));
-    win::DWORD got = 0;
-    // A writer's read-modify-write holds its sectors for a moment.
-    bool read =
-        retry_while_locked([&] { return win::ReadFile(volume.get(), into.data() + done, want, &got, nullptr) != 0; });
-    if (!read || got == 0) return SpanRead::Short;
-    done += got;
+  for (std::size_t done = 0, want = 0; done < into.size(); done += want) {
+    want = std::min<std::size_t>(into.size() - done, kLargestTransfer);
+    if (!read_whole(volume.get(), into.data() + done, static_cast<win::DWORD>(want))) return SpanRead::Short;
   }
   return SpanRead::Complete;
 }

@@ -70,4 +70,21 @@ bool send_vwin32_request(win::HANDLE vwin32, win::DWORD code, win::DIOC_REGISTER
   return ok && !(regs.reg_Flags & win::CARRY_FLAG);
 }
 
+bool read_whole(win::HANDLE h, void* buffer, win::DWORD length) {
+  auto* at = static_cast<std::uint8_t*>(buffer);
+  for (win::DWORD done = 0, got = 0; done < length; done += got)
+    if (!retry_while_locked([&] { return win::ReadFile(h, at + done, length - done, &got, nullptr) != 0; }) || got == 0)
+      return false;
+  return true;
+}
+
+bool write_whole(win::HANDLE h, const void* buffer, win::DWORD length) {
+  const auto* at = static_cast<const std::uint8_t*>(buffer);
+  for (win::DWORD done = 0, put = 0; done < length; done += put)
+    if (!retry_while_locked([&] { return win::WriteFile(h, at + done, length - done, &put, nullptr) != 0; }) ||
+        put == 0)
+      return false;
+  return true;
+}
+
 }  // namespace volumar

@@ -53,6 +53,12 @@ bool send_vwin32_request(win::HANDLE vwin32, win::DWORD code, win::DIOC_REGISTER
 // range another writer holds for the moment; waits a while for that one.
 bool retry_while_locked(const std::function<bool()>& attempt);
 
+// ReadFile or WriteFile of `length` bytes from the handle's position, a short
+// transfer continued until the span is done; false when a call failed or
+// moved nothing. A range another writer holds for a moment is waited for.
+bool read_whole(win::HANDLE h, void* buffer, win::DWORD length);
+bool write_whole(win::HANDLE h, const void* buffer, win::DWORD length);
+
 inline constexpr win::DWORD kShareReadWrite = win::FILE_SHARE_READ | win::FILE_SHARE_WRITE;
 
 // A buffer's 32-bit address for the 9x service, valid while this lives.

@@ -48,8 +48,11 @@ Boolean WriteDriveSectors(const SectorAccess& access, const String& drive, Long 
   return WriteDriveSectorsExt(bps, drive, startSector, byteOffset, data, writeKind);
 }
 
-Boolean WriteDriveSectorsNT(Integer bps, const String& drive, Long startSector, Long byteOffset, const String& data) {
-  SectorSpan span = cover_bytes(byteOffset, static_cast<Long>(data.size()), bps);
+namespace {
+
+Boolean update_nt(Integer bps, const String& drive, Long startSector, Long byteOffset, Long byteCount,
+                  const ByteChange& change) {
+  SectorSpan span = cover_bytes(byteOffset, byteCount, bps);
   HandleGuard volume(win::CreateFileA(volume_device_path(drive).c_str(), win::GENERIC_READ | win::GENERIC_WRITE,
                                       kShareReadWrite, nullptr, win::OPEN_EXISTING, 0, nullptr));
   if (!volume.valid()) return false;
@@ -60,23 +63,40 @@ Boolean WriteDriveSectorsNT(Integer bps, const String& drive, Long startSector, 
   // and kept, never overwritten with stale bytes.
   if (!retry_while_locked([&] { return win::LockFile(volume.get(), offset, 0, length, 0) != 0; })) return false;
   win::Bytes buffer(static_cast<std::size_t>(span.bytes));
-  win::DWORD got = 0, written = 0;
   win::LONG high = 0;
-  bool ok =
-      win::SetFilePointer(volume.get(), position, &high, win::FILE_BEGIN) != win::INVALID_SET_FILE_POINTER &&
-      retry_while_locked([&] { return win::ReadFile(volume.get(), buffer.data(), length, &got, nullptr) != 0; }) &&
-      got == length;
+  bool ok = win::SetFilePointer(volume.get(), position, &high, win::FILE_BEGIN) != win::INVALID_SET_FILE_POINTER &&
+            read_whole(volume.get(), buffer.data(), length);
   if (ok) {
-    merge(buffer, byteOffset, data);
+    change(std::span(buffer).subspan(static_cast<std::size_t>(byteOffset), static_cast<std::size_t>(byteCount)));
     high = 0;
-    // A write that reached the volume only in part, or whose flush failed,
+    // A write that never reached the volume whole, or whose flush failed,
     // is a failed write.
     ok = win::SetFilePointer(volume.get(), position, &high, win::FILE_BEGIN) != win::INVALID_SET_FILE_POINTER &&
-         win::WriteFile(volume.get(), buffer.data(), length, &written, nullptr) != 0 && written == length;
+         write_whole(volume.get(), buffer.data(), length);
     ok = win::FlushFileBuffers(volume.get()) != 0 && ok;
   }
   win::UnlockFile(volume.get(), offset, 0, length, 0);
   return ok;
+}
+
+}  // namespace
+
+Boolean WriteDriveSectorsNT(Integer bps, const String& drive, Long startSector, Long byteOffset, const String& data) {
+  const std::string bytes = win::utf16_to_ansi(data);
+  return update_nt(bps, drive, startSector, byteOffset, static_cast<Long>(data.size()),
+                   [&](std::span<std::uint8_t> at) { std::copy(bytes.begin(), bytes.end(), at.begin()); });
+}
+
+Boolean UpdateDriveSectors(const SectorAccess& access, const String& drive, Long startSector, Long byteOffset,
+                           Long byteCount, const ByteChange& change, Long writeKind) {
+  if (IsNTPlatform()) return update_nt(access.bytes_per_sector, drive, startSector, byteOffset, byteCount, change);
+  // The 9x service locks the volume only around its own write.
+  SectorRead read = ReadDriveSectors(access, drive, startSector, byteOffset, byteCount);
+  if (!read.bytes) raise_error(win::kErrTypeMismatch);
+  if (!read.complete) return false;
+  change(*read.bytes);
+  const std::string_view changed(reinterpret_cast<const char*>(read.bytes->data()), read.bytes->size());
+  return WriteDriveSectors(access, drive, startSector, byteOffset, win::ansi_to_utf16(changed), writeKind);
 }
 
 Boolean WriteDriveSectorsInt26(Integer bps, const String& drive, Long startSector, Long byteOffset,

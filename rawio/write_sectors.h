@@ -1,6 +1,10 @@
 // Writing bytes into a volume by read-modify-write of whole sectors under
 // the platform's locks, on both families.
 #pragma once
+#include <cstdint>
+#include <functional>
+#include <span>
+
 #include "frame/value_types.h"
 #include "platform/device_records.h"
 #include "platform/win_types.h"
@@ -18,6 +22,15 @@ inline constexpr Long kWriteOrdinaryData = win::DISKIO_NORMAL_DATA | win::DISKIO
 // is False and nothing reaches the volume.
 Boolean WriteDriveSectors(const SectorAccess& access, const String& drive, Long startSector, Long byteOffset,
                           const String& data, Long writeKind);
+
+// Changes bytes in place where their new value depends on the old one (a
+// count to add to): `change` gets the byteCount bytes from byteOffset as
+// read, and on NT the read, the change and the write are one step under
+// the span's lock, so that another writer's change in between is not lost.
+// Otherwise as WriteDriveSectors.
+using ByteChange = std::function<void(std::span<std::uint8_t> bytes)>;
+Boolean UpdateDriveSectors(const SectorAccess& access, const String& drive, Long startSector, Long byteOffset,
+                           Long byteCount, const ByteChange& change, Long writeKind);
 
 Boolean WriteDriveSectorsNT(Integer bytesPerSector, const String& drive, Long startSector, Long byteOffset,
                             const String& data);

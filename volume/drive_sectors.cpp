@@ -52,6 +52,12 @@ Boolean WriteDriveSectors(const String& drive, Long startSector, Long byteOffset
   return WriteDriveSectors(DriveSectorAccess(), drive, startSector, byteOffset, data, writeKind);
 }
 
+Boolean UpdateDriveSectors(const String& drive, Long startSector, Long byteOffset, Long byteCount,
+                           const ByteChange& change, Long writeKind) {
+  hold_fat_tables(drive, startSector, byteOffset, static_cast<std::size_t>(byteCount));
+  return UpdateDriveSectors(DriveSectorAccess(), drive, startSector, byteOffset, byteCount, change, writeKind);
+}
+
 win::Bytes ReadDriveSectorsWhole(const String& drive, Long startSector, Long byteOffset, Long byteCount,
                                  const std::string& what) {
   SectorRead read = ReadDriveSectors(DriveSectorAccess(), drive, startSector, byteOffset, byteCount);

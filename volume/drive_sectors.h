@@ -9,6 +9,7 @@
 
 #include "frame/value_types.h"
 #include "rawio/sector_access.h"
+#include "rawio/write_sectors.h"
 
 namespace volumar {
 
@@ -26,6 +27,8 @@ std::optional<win::Bytes> ReadDriveSectors(const String& drive, Long startSector
 // first, so that they hold the copy as it was before the write, as they
 // would had selection loaded them.
 Boolean WriteDriveSectors(const String& drive, Long startSector, Long byteOffset, const String& data, Long writeKind);
+Boolean UpdateDriveSectors(const String& drive, Long startSector, Long byteOffset, Long byteCount,
+                           const ByteChange& change, Long writeKind);
 
 // The bytes, all of them, or a run-time error: Type mismatch when the
 // device does not open (the empty result is no byte array), Device I/O

@@ -5,7 +5,6 @@
 
 #include "format/byte_order.h"
 #include "format/fsinfo.h"
-#include "platform/ansi_code_page.h"
 #include "rawio/write_sectors.h"
 #include "volume/drive_info.h"
 #include "volume/drive_sectors.h"
@@ -26,11 +25,16 @@ std::optional<InfoSector> read_info(const String& drive, Long sector) {
   return InfoSector{sector, info};
 }
 
-bool write_count(const String& drive, const InfoSector& s, std::uint32_t count) {
-  std::uint8_t bytes[4];
-  ondisk::put_le32(bytes, 0, count);
-  const String text = win::ansi_to_utf16(std::string_view(reinterpret_cast<char*>(bytes), 4));
-  return WriteDriveSectors(drive, s.sector, static_cast<Long>(ondisk::fsinfo::kFreeCount), text, kWriteFatData);
+// Adds delta to the sector's free count where it is known, reading and
+// writing under one lock so that another writer's change is not lost.
+bool add_to_count(const String& drive, const InfoSector& s, Long delta) {
+  return UpdateDriveSectors(
+      drive, s.sector, static_cast<Long>(ondisk::fsinfo::kFreeCount), 4,
+      [delta](std::span<std::uint8_t> count) {
+        const std::uint32_t now = ondisk::le32(count.data(), 0);
+        if (now != ondisk::fsinfo::kUnknown) ondisk::put_le32(count.data(), 0, now + static_cast<std::uint32_t>(delta));
+      },
+      kWriteFatData);
 }
 
 }  // namespace
@@ -50,15 +54,14 @@ void adjust_free_cluster_count(const String& drive, Long delta) {
       if (auto backup = read_info(drive, static_cast<Long>(at))) sectors.push_back(*backup);
     }
   }
-  std::vector<std::pair<const InfoSector*, std::uint32_t>> done;
+  std::vector<const InfoSector*> done;
   for (const InfoSector& s : sectors) {
     if (s.info.free_count == ondisk::fsinfo::kUnknown) continue;
-    const std::uint32_t count = s.info.free_count + static_cast<std::uint32_t>(delta);
-    if (!write_count(drive, s, count)) {
-      for (auto& [written, old] : done) write_count(drive, *written, old);  // back to where both agreed
+    if (!add_to_count(drive, s, delta)) {
+      for (const InfoSector* written : done) add_to_count(drive, *written, -delta);  // back to where both agreed
       return;
     }
-    done.emplace_back(&s, s.info.free_count);
+    done.push_back(&s);
   }
 }
 

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "format/boot_sector.h"
+#include "format/byte_order.h"
 #include "format/fat_entry.h"
 #include "tests/tools/volumar_runner.h"
 
@@ -195,26 +196,42 @@ TEST_F(VolumarFindMark, BadBlockListsMarkEveryClusterThatHoldsABlock) {
   EXPECT_TRUE(read_file(image) == before);
 }
 
-// Two processes marking two clusters of one FAT sector at the same moment:
-// each read-modify-write holds the sector, so neither mark is lost.
+// Two processes marking at the same moment: two clusters of one FAT
+// sector, and on FAT32 two FAT sectors whose marks both change the FSInfo
+// free counts. Each read-modify-write holds its sectors, so no mark and no
+// count is lost.
 TEST_F(VolumarFindMark, TwoWritersAtOnceKeepEveryMark) {
-  const auto image = make_image(dir, "two.img", fat16());
-  const Layout l = layout_of(image);
-  const std::string img = image.string(), journal = (dir.path() / "j.db").string();
-  constexpr std::uint32_t kRounds = 20;
-  for (std::uint32_t r = 0; r < kRounds; ++r) {
-    auto mark = [&](std::uint32_t cluster) {
-      return volumar({"--journal", journal, "mark", img, "bad", "--cluster", std::to_string(cluster), "--yes"});
+  for (const bool fat32_volume : {false, true}) {
+    const auto image = make_image(dir, "two.img", fat32_volume ? fat32() : fat16());
+    const Layout l = layout_of(image);
+    const std::uint32_t apart = fat32_volume ? l.bps / 4 : 1;  // the second mark's cluster, this far on
+    auto free_counts = [&] {
+      return std::pair{ondisk::le32(read_bytes(image, std::uint64_t{l.fsinfo} * l.bps + 488, 4).data(), 0),
+                       ondisk::le32(read_bytes(image, std::uint64_t{l.backup + l.fsinfo} * l.bps + 488, 4).data(), 0)};
     };
-    auto first = std::async(std::launch::async, mark, 10 + 2 * r);
-    auto second = std::async(std::launch::async, mark, 11 + 2 * r);
-    const auto a = first.get(), b = second.get();
-    VOLUMAR_EXPECT_RUN(a, 0);
-    VOLUMAR_EXPECT_RUN(b, 0);
+    const auto counts_before = free_counts();
+    const std::string img = image.string(), journal = (dir.path() / "j.db").string();
+    constexpr std::uint32_t kRounds = 20;
+    for (std::uint32_t r = 0; r < kRounds; ++r) {
+      auto mark = [&](std::uint32_t cluster) {
+        return volumar({"--journal", journal, "mark", img, "bad", "--cluster", std::to_string(cluster), "--yes"});
+      };
+      auto first = std::async(std::launch::async, mark, 10 + r);
+      auto second = std::async(std::launch::async, mark, 10 + r + apart * 2);
+      const auto a = first.get(), b = second.get();
+      VOLUMAR_EXPECT_RUN(a, 0);
+      VOLUMAR_EXPECT_RUN(b, 0);
+    }
+    for (unsigned copy = 0; copy < l.fats; ++copy)
+      for (std::uint32_t r = 0; r < kRounds; ++r)
+        for (std::uint32_t c : {10 + r, 10 + r + apart * 2})
+          EXPECT_EQ(fat_entry(image, l, copy, c), bad_value(l.bits)) << "copy " << copy << ", cluster " << c;
+    if (fat32_volume) {
+      const auto counts = free_counts();
+      EXPECT_EQ(counts.first, counts_before.first - 2 * kRounds);
+      EXPECT_EQ(counts.second, counts_before.second - 2 * kRounds);
+    }
   }
-  for (unsigned copy = 0; copy < l.fats; ++copy)
-    for (std::uint32_t c = 10; c < 10 + 2 * kRounds; ++c)
-      EXPECT_EQ(fat_entry(image, l, copy, c), bad_value(l.bits)) << "copy " << copy << ", cluster " << c;
 }
 
 TEST_F(VolumarFindMark, RefusalsAndBadClustersLeaveTheVolumeUnchanged) {

@@ -137,7 +137,7 @@ TEST_F(SectorIo, ArithmeticLimitsAndDevicesThatDoNotOpen) {
   EXPECT_EQ(number([] { ReadDriveSectors(u"d", 0, 0, 32768 * 512); }), 6);  // the packet's 16-bit count
 }
 
-TEST_F(SectorIo, AFailedPlatformReadGivesZerosForReadingButNothingIsWritten) {
+TEST_F(SectorIo, AFailedPlatformReadGivesZerosForReadingButNothingIsWrittenWhileAShortOneGoesOn) {
   {
     win::SyscallFaults faults;
     faults.fail_read(0);
@@ -151,12 +151,24 @@ TEST_F(SectorIo, AFailedPlatformReadGivesZerosForReadingButNothingIsWritten) {
       FamilyScope scope(family);
       DriveInfo().FsType = type;
       win::SyscallFaults faults;
-      faults.short_read(0, 100);
+      faults.fail_read(0);
       EXPECT_FALSE(WriteDriveSectors(u"d", 2, 32, u"new bytes", 0x6001));
       EXPECT_EQ(faults.writes(), 0);
     }
   }
   EXPECT_EQ(disk(0, 64 * 512), before);
+  // Reads that come back short are continued: the write is made, and whole.
+  for (auto family : {win::Family::NT, win::Family::Win9x}) {
+    FamilyScope scope(family);
+    DriveInfo().FsType = u"FAT16";
+    win::SyscallFaults faults;
+    faults.short_read(0, 100);
+    EXPECT_TRUE(WriteDriveSectors(u"d", 2, 32, u"new bytes", 0x6001));
+  }
+  auto expected = before;
+  const std::string text = "new bytes";
+  std::copy(text.begin(), text.end(), expected.begin() + 2 * 512 + 32);
+  EXPECT_EQ(disk(0, 64 * 512), expected);
 }
 
 TEST_F(SectorIo, WritesChangeExactlyTheGivenBytesOnBothFamilies) {

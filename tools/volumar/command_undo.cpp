@@ -25,8 +25,11 @@ struct UndoOptions {
 
 // The change to undo: the one asked for, or the last one neither undone nor
 // an undo itself, so that undo after undo walks back through the history
-// (an undo is taken back by naming it with --change).
+// (an undo is taken back by naming it with --change). A change that was
+// interrupted comes first, an interrupted undo too: the volume goes back to
+// how it was before the command that did not finish.
 JournalChange pick(const std::vector<JournalChange>& changes, const UndoOptions& o) {
+  if (!o.change && !changes.empty() && changes.back().state == "open") return changes.back();
   for (auto it = changes.rbegin(); it != changes.rend(); ++it) {
     if (o.change ? it->id != o.change : it->state == "undone" || it->undoes != 0) continue;
     if (it->state == "undone") fail("change " + std::to_string(it->id) + " was undone already");

@@ -45,6 +45,7 @@ void add_global_options(CLI::App& app, GlobalOptions& o) {
   // Ends the process before the given write reaches the volume, as a crash
   // or power loss would: for the tests of interrupted changes.
   app.add_option("--crash-after-writes", o.crash_after_writes)->group("");
+  app.add_option("--fault", o.fault)->group("");
   app.add_flag("--trace", o.trace, "Print every platform call on standard error");
   app.add_flag("--read-only", o.read_only, "Open every volume read-only: writes fail and nothing changes");
 }

@@ -21,6 +21,7 @@ struct GlobalOptions {
   bool no_journal = false;
   bool dry_run = false;
   int crash_after_writes = -1;  // testing only: the process ends before this write
+  std::string fault;            // testing only: KIND:N, a fault in the platform's calls
 };
 
 void add_global_options(CLI::App& app, GlobalOptions& options);

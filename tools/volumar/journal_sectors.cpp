@@ -1,5 +1,9 @@
 #include "tools/volumar/journal_sectors.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <fstream>
 #include <set>
 #include <vector>
@@ -15,6 +19,21 @@ std::vector<std::uint8_t> volume_bytes(const VolumeKey& key, std::uint64_t posit
   in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(length));
   out.resize(static_cast<std::size_t>(in.gcount()));
   return out;
+}
+
+bool put_volume_bytes(const VolumeKey& key, std::uint64_t position, const std::vector<std::uint8_t>& bytes) {
+  const int fd = ::open(key.path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t put =
+        ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(key.base + position + done));
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) break;
+    done += static_cast<std::size_t>(put);
+  }
+  const bool flushed = done == bytes.size() && ::fsync(fd) == 0;
+  return ::close(fd) == 0 && flushed;
 }
 
 std::uint32_t journal_sector_size(const VolumeKey& key) {

@@ -12,6 +12,9 @@ namespace volumar_tool {
 // Bytes of the volume as they are now, read from its image or device.
 std::vector<std::uint8_t> volume_bytes(const VolumeKey& key, std::uint64_t position, std::size_t length);
 
+// Puts bytes back on the volume and flushes them; false when any call failed.
+bool put_volume_bytes(const VolumeKey& key, std::uint64_t position, const std::vector<std::uint8_t>& bytes);
+
 // The volume's sector size from its boot sector; 512 when it gives none.
 std::uint32_t journal_sector_size(const VolumeKey& key);
 

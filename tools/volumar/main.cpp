@@ -11,6 +11,7 @@
 #include "platform/descriptor_reuse.h"
 #include "server/class_registry.h"
 #include "tools/volumar/commands.h"
+#include "tools/volumar/fault_option.h"
 #include "tools/volumar/global_options.h"
 #include "tools/volumar/progress_bar.h"
 #include "tools/volumar/text.h"
@@ -105,29 +106,33 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
 
-  // However the command ends, its changes are closed in the journal, and a
-  // write the journal refused says why.
+  // However the command ends, its changes are closed in the journal (or put
+  // back, when it failed), and a write the journal refused says why.
+  int status = kExitUsage;
   struct JournalEnd {
+    const int& status;
     ~JournalEnd() {
-      finish_write_journal();
+      finish_write_journal(status != kExitOk);
       if (dry_run()) std::fputs("dry run: nothing was written\n", stdout);
       if (auto why = journal_refusal())
         report("nothing more was written: " + *why + " (--no-journal writes without one)", 0);
+      if (!fault_reached()) report("the --fault call was never made", 0);
     }
-  } journal_end;
+  } journal_end{status};
   try {
+    if (!globals.fault.empty()) install_fault(globals.fault);
     apply_global_options(globals);
     start_write_journal(
         {!globals.no_journal, globals.journal, command_line(argc, argv), globals.crash_after_writes, globals.dry_run});
     volumar::register_class_objects();  // the companion QzCommon10 with them
-    const int status = run ? run() : kExitUsage;
+    status = run ? run() : kExitUsage;
     std::fflush(stdout);
-    return status;
   } catch (const ToolError& e) {
-    return report(e.what(), e.exit_code());
+    status = report(e.what(), e.exit_code());
   } catch (const win::AutomationError& e) {
-    return report("error " + std::to_string(e.number()) + ": " + ansi_to_utf8(e.description()), kExitFailed);
+    status = report("error " + std::to_string(e.number()) + ": " + ansi_to_utf8(e.description()), kExitFailed);
   } catch (const std::exception& e) {
-    return report(e.what(), kExitFailed);
+    status = report(e.what(), kExitFailed);
   }
+  return status;
 }

@@ -126,6 +126,7 @@ void guard_write(char letter, const std::string& question, bool yes, bool force)
   refuse_if_mounted(letter, force);
   require_journal();  // a journal that cannot be kept stops the command before it asks
   confirm_write(question, yes);
+  roll_back_on_failure();
 }
 
 }  // namespace volumar_tool

@@ -19,7 +19,8 @@ void confirm_write(const std::string& question, bool yes);
 // device cannot be opened for writing (a dry run writes nothing and passes).
 void refuse_if_unwritable(char letter);
 
-// The three, in that order.
+// The three, in that order; the command that passes them is then one
+// change, put back whole if it fails part-way.
 void guard_write(char letter, const std::string& question, bool yes, bool force);
 
 }  // namespace volumar_tool

@@ -14,6 +14,8 @@
 #include "format/padded_text.h"
 #include "platform/drive_map.h"
 #include "platform/error_codes.h"
+#include "platform/failed_call.h"
+#include "platform/format_message.h"
 #include "platform/volume_write_observer.h"
 #include "tools/volumar/journal_sectors.h"
 #include "tools/volumar/tool_error.h"
@@ -32,6 +34,8 @@ struct State {
   std::map<std::pair<std::string, std::uint64_t>, OpenChange> changes;
   std::optional<std::string> refusal;
   int writes = 0;
+  bool roll_back = false;
+  std::uint64_t failures_before = 0;  // platform calls that had failed when the command began writing
 };
 
 State& state() {
@@ -154,11 +158,66 @@ UndoJournal* journal() {
   return s.journal.get();
 }
 
-void finish_write_journal() {
+void roll_back_on_failure() {
+  state().roll_back = true;
+  state().failures_before = win::last_failed_call().serial;
+}
+
+namespace {
+
+// "WriteFile failed: <the system's text> (error 1117); ", when a platform
+// call failed after the command began writing.
+std::string failed_call_text() {
+  const win::FailedCall call = win::last_failed_call();
+  if (call.serial <= state().failures_before) return {};
+  std::string out = call.name + " failed: ";
+  const char* text = win::system_message_text(call.error);
+  out += text ? text : "unknown error";
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == '.')) out.pop_back();
+  out += " (error " + std::to_string(call.error) + "); ";
+  return out;
+}
+
+// Puts a failed command's blocks back, last written first; false when the
+// volume could not be restored.
+bool roll_back(const VolumeKey& key, std::int64_t id) {
+  State& s = state();
+  const std::optional<JournalChange> change = s.journal->change(id);
+  if (!change) return false;
+  for (auto b = change->blocks.rbegin(); b != change->blocks.rend(); ++b)
+    if (!put_volume_bytes(key, b->position, b->before)) return false;
+  s.journal->mark_undone(id);
+  return true;
+}
+
+}  // namespace
+
+void finish_write_journal(bool failed) {
   State& s = state();
   win::set_volume_write_observer(nullptr);
+  const bool rolling_back = failed && s.roll_back;
+  if (rolling_back && s.changes.empty() && !s.settings.dry_run) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "volumar: %snothing was written\n", failed_call_text().c_str());
+  }
   for (auto& [volume, change] : s.changes) {
     const VolumeKey key{volume.first, volume.second};
+    if (rolling_back) {
+      std::fflush(stdout);
+      const std::string why = failed_call_text(), which = "change " + std::to_string(change.id);
+      bool restored = false;
+      try {
+        restored = roll_back(key, change.id);
+      } catch (const ToolError&) {
+      }
+      if (restored)
+        std::fprintf(stderr, "volumar: %s%s is unchanged: what this command wrote was put back from the journal (%s)\n",
+                     why.c_str(), key.path.c_str(), which.c_str());
+      else
+        std::fprintf(stderr, "volumar: %s%s is left part-written: `volumar undo` restores it (%s)\n", why.c_str(),
+                     key.path.c_str(), which.c_str());
+      continue;
+    }
     std::vector<std::vector<std::uint8_t>> after;
     for (const auto& [position, length] : change.blocks) after.push_back(volume_bytes(key, position, length));
     try {

@@ -33,8 +33,14 @@ UndoJournal* journal();
 // Whether writes are only shown.
 bool dry_run();
 
-// Closes this process's changes: records what their blocks hold now.
-void finish_write_journal();
+// The command is one change that must happen whole: if it fails after
+// some of its writes reached a volume, they are put back.
+void roll_back_on_failure();
+
+// Closes this process's changes: records what their blocks hold now, or,
+// when the command failed and rolls back, puts their bytes back and says
+// on standard error what state each volume is left in.
+void finish_write_journal(bool failed = false);
 
 // Why the journal refused a write, once one was refused.
 std::optional<std::string> journal_refusal();
