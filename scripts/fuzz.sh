@@ -5,11 +5,12 @@
 # coverage (cov, ft), time and findings; exits 1 when any target crashed,
 # leaked, timed out, ran out of memory or hit a sanitizer report. Findings
 # are kept in build-fuzz/findings/TARGET/.
-#   scripts/fuzz.sh [SECONDS]
+#   scripts/fuzz.sh [SECONDS [TARGET...]]   (every target when none is named)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 targets=(fuzz_drive_selection fuzz_hex_rows fuzz_reg_import fuzz_cli_parsing)
+if [ $# -gt 1 ]; then targets=("${@:2}"); fi
 
 scripts/install-deps.sh
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DVOLUMAR_FUZZ=ON -DVOLUMAR_TESTS=OFF >/dev/null
@@ -19,13 +20,13 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-failed=0
 printf '%-22s %12s %8s %8s %8s  %s\n' TARGET EXECUTIONS COV FT SECONDS RESULT
-for t in "${targets[@]}"; do
+# One target: its result line in $work/TARGET/result, and a "failed" mark.
+fuzz_one() {
+  local t=$1 start status=0 elapsed execs cov ft found result
   mkdir -p "$work/$t/artifacts"
   cp -r "fuzz/corpus/$t" "$work/$t/corpus"
   start=$(date +%s)
-  status=0
   # One input's allocations are held to 4 times an image by the targets
   # themselves; these limits catch what escapes that.
   "build-fuzz/fuzz/$t" "$work/$t/corpus" -dict="fuzz/dict/$t.dict" -max_total_time="$seconds" -timeout=10 \
@@ -37,7 +38,7 @@ for t in "${targets[@]}"; do
   ft=$(grep -o 'ft: [0-9]*' "$work/$t/log" | tail -1 | cut -d' ' -f2)
   found=$(ls "$work/$t/artifacts")
   if [ "$status" -ne 0 ] || [ -n "$found" ] || grep -q 'ERROR: \(AddressSanitizer\|LeakSanitizer\|libFuzzer\)\|runtime error:' "$work/$t/log"; then
-    failed=1
+    touch "$work/$t/failed"
     result="FOUND: ${found:-exit status $status}"
     mkdir -p "build-fuzz/findings/$t"
     cp "$work/$t/log" "build-fuzz/findings/$t/log"
@@ -45,7 +46,24 @@ for t in "${targets[@]}"; do
   else
     result=nothing
   fi
-  printf '%-22s %12s %8s %8s %8s  %s\n' "$t" "${execs:-?}" "${cov:-?}" "${ft:-?}" "$elapsed" "$result"
+  printf '%-22s %12s %8s %8s %8s  %s\n' "$t" "${execs:-?}" "${cov:-?}" "${ft:-?}" "$elapsed" "$result" >"$work/$t/result"
+}
+
+# As many targets at once as there are cores; the table in the targets' order.
+running=0
+for t in "${targets[@]}"; do
+  if [ "$running" -ge "$(nproc)" ]; then
+    wait -n
+    running=$((running - 1))
+  fi
+  fuzz_one "$t" &
+  running=$((running + 1))
+done
+wait
+failed=0
+for t in "${targets[@]}"; do
+  cat "$work/$t/result"
+  [ -e "$work/$t/failed" ] && failed=1
 done
 if [ "$failed" -ne 0 ]; then
   echo "findings and logs: build-fuzz/findings/ (replay one: build-fuzz/fuzz/TARGET FILE)"

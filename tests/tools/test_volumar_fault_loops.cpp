@@ -51,6 +51,11 @@ std::vector<Operation> operations() {
                        {"mark", "IMG", "bad", "--cluster", "341", "--yes"},
                        {"mark", "IMG", "free", "--cluster", "341", "--force", "--yes"}});
     }
+  // The 9x family's disk service moves the same sectors by another road.
+  ops.push_back({"mark bad, FAT16 x2, 9x family",
+                 fat(16, 2, 20000),
+                 {},
+                 {"--family", "9x", "mark", "IMG", "bad", "--cluster", "341", "--yes"}});
   const auto floppy = fat(12, 2, 1440);
   ops.push_back(
       {"write a row",
