@@ -44,7 +44,9 @@ int take_parked_descriptor(const std::string& path, int flags, struct stat& st) 
     if (it->path != path || it->flags != flags) continue;
     const Parked parked = *it;
     g_parked.erase(it);
-    if (syscalls().stat(path.c_str(), &st) == 0 && same_file(st, parked.st)) return parked.fd;
+    // The descriptor's own status: no walk of the path, which costs more
+    // than the read the descriptor is wanted for.
+    if (syscalls().fstat(parked.fd, &st) == 0 && st.st_nlink > 0 && same_file(st, parked.st)) return parked.fd;
     syscalls().close(parked.fd);
     return -1;
   }

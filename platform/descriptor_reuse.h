@@ -2,10 +2,13 @@
 // that a short-lived host that opens one image thousands of times (a script
 // reading sector after sector) pays for one open. Off unless the host turns
 // it on: a long-lived host would keep files open that a user may want to
-// unmount. A parked descriptor is given back only for the same path, the
-// same open flags and a file that has not changed since (same device, inode
-// and change time), and never while a syscall table other than the real one
-// is installed, so every fault rule still sees its opens.
+// unmount. A parked descriptor is given back only for the same path and open
+// flags, while its file is still linked and unchanged since it was opened
+// (same change time and size): a file deleted, replaced by another renamed
+// over it, written or chmod-ed in between is opened anew. (One renamed away
+// with another put at its path is not seen, as with any descriptor a program
+// keeps.) Never while a syscall table other than the real one is installed,
+// so that every fault rule still sees its opens.
 #pragma once
 #include <sys/stat.h>
 

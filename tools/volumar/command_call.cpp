@@ -10,6 +10,7 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <unordered_map>
 
 #include "platform/automation/automation_error.h"
 #include "platform/automation/class_objects.h"
@@ -100,10 +101,13 @@ class ScriptHost {
  private:
   win::DISPID id_of(const Step& step) {
     if (step.id) return *step.id;
+    // An object's names keep their ids: a long script asks once per name.
+    if (auto known = ids_.find(step.member); known != ids_.end()) return known->second;
     // A step's name is ASCII letters, digits and _, which widen as they are.
-    name_.assign(step.member.begin(), step.member.end());
-    auto id = object_->GetIDsOfNames(name_);
+    const std::u16string name(step.member.begin(), step.member.end());
+    auto id = object_->GetIDsOfNames(name);
     if (!id) win::raise_error(win::kErrNotSupported);
+    ids_.emplace(step.member, *id);
     return *id;
   }
 
@@ -176,8 +180,8 @@ class ScriptHost {
 
   win::ObjectRef object_;
   std::map<std::string, win::Variant> vars_;
-  std::string line_;     // the step's output, its room kept between steps
-  std::u16string name_;  // the step's member name, its room kept between steps
+  std::string line_;  // the step's output, its room kept between steps
+  std::unordered_map<std::string, win::DISPID> ids_;
 };
 
 // Steps from a file, one per line, after those on the command line: a long
