@@ -28,6 +28,7 @@ struct FillOptions {
 
 int run_fill(const FillOptions& o) {
   const char letter = resolve_drive_argument(o.drive);
+  require_journal();  // a writer opens its journal first: the session reads it there
   EditorSession session = o.raw ? EditorSession(letter, EditorSession::Raw{}) : EditorSession(letter);
   if (!session.raw()) session.require_fat();
   session.check_sectors(o.sector, 1);

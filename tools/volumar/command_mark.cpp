@@ -19,6 +19,7 @@
 #include "tools/volumar/number_option.h"
 #include "tools/volumar/tool_error.h"
 #include "tools/volumar/write_guard.h"
+#include "tools/volumar/write_journal.h"
 #include "volume/fat_entries.h"
 #include "volume/fat_tables.h"
 
@@ -126,6 +127,7 @@ int mark_from_list(EditorSession& session, const MarkOptions& o) {
 }
 
 int run_mark(const MarkOptions& o) {
+  require_journal();  // a writer opens its journal first: the session reads it there
   EditorSession session(resolve_drive_argument(o.drive));
   session.require_fat();
   if (!o.from.empty()) return mark_from_list(session, o);

@@ -18,6 +18,7 @@
 #include "tools/volumar/text.h"
 #include "tools/volumar/tool_error.h"
 #include "tools/volumar/write_guard.h"
+#include "tools/volumar/write_journal.h"
 
 namespace volumar_tool {
 namespace {
@@ -83,6 +84,7 @@ int run_write(const WriteOptions& o) {
   const std::vector<std::uint8_t> data = o.text_given ? ansi_bytes(o.text) : parse_hex_bytes(o.hex);
   if (data.empty()) usage_error("nothing to write");
   const char letter = resolve_drive_argument(o.drive);
+  require_journal();  // a writer opens its journal first: the session reads it there
   EditorSession session = o.raw ? EditorSession(letter, EditorSession::Raw{}) : EditorSession(letter);
   if (!session.raw()) session.require_fat();
   const std::int64_t bps = session.bytes_per_sector();

@@ -27,6 +27,7 @@ CREATE TABLE IF NOT EXISTS changes (
   undoes INTEGER NOT NULL,
   pid INTEGER NOT NULL);
 CREATE INDEX IF NOT EXISTS changes_by_volume ON changes (volume_path, volume_base);
+CREATE INDEX IF NOT EXISTS changes_by_state ON changes (volume_path, volume_base, state);
 CREATE TABLE IF NOT EXISTS blocks (
   change_id INTEGER NOT NULL REFERENCES changes(id),
   seq INTEGER NOT NULL,
@@ -105,6 +106,18 @@ JournalChange change_of(const Statement& s) {
   c.undoes = s.integer(8);
   c.pid = s.integer(9);
   return c;
+}
+
+const std::string kInterrupted =
+    std::string(kChangeColumns) +
+    "WHERE volume_path = ? AND volume_base = ? AND state = 'open' AND pid != ? ORDER BY id";
+
+std::vector<JournalChange> interrupted_in(sqlite3* db, const VolumeKey& volume, std::int64_t own_pid) {
+  std::vector<JournalChange> out;
+  Statement s(db, kInterrupted.c_str());
+  s.bind(1, volume.path).bind(2, static_cast<std::int64_t>(volume.base)).bind(3, own_pid);
+  while (s.step()) out.push_back(change_of(s));
+  return out;
 }
 
 }  // namespace
@@ -248,17 +261,15 @@ std::vector<JournalChange> interrupted_changes(const std::filesystem::path& path
   if (!opened)
     fail("cannot read the undo journal " + path.string() + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
-  const std::string sql = std::string(kChangeColumns) +
-                          "WHERE volume_path = ? AND volume_base = ? AND state = 'open' AND pid != ? ORDER BY id";
   sqlite3_stmt* probe = nullptr;
-  const int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &probe, nullptr);
+  const int rc = sqlite3_prepare_v2(db, kInterrupted.c_str(), -1, &probe, nullptr);
   sqlite3_finalize(probe);
   if (rc == SQLITE_ERROR) return {};  // a store no change was ever kept in has no tables yet
-  std::vector<JournalChange> out;
-  Statement s(db, sql.c_str());
-  s.bind(1, volume.path).bind(2, static_cast<std::int64_t>(volume.base)).bind(3, own_pid);
-  while (s.step()) out.push_back(change_of(s));
-  return out;
+  return interrupted_in(db, volume, own_pid);
+}
+
+std::vector<JournalChange> UndoJournal::interrupted_changes(const VolumeKey& volume, std::int64_t own_pid) {
+  return interrupted_in(db_, volume, own_pid);
 }
 
 std::string default_journal_path() {

@@ -69,6 +69,8 @@ class UndoJournal {
   // The volume's changes, oldest first, blocks included.
   std::vector<JournalChange> changes(const VolumeKey& volume);
   std::optional<JournalChange> change(std::int64_t id);
+  // The volume's open changes that a process other than own_pid left.
+  std::vector<JournalChange> interrupted_changes(const VolumeKey& volume, std::int64_t own_pid);
 
  private:
   void exec(const char* sql);
@@ -76,8 +78,7 @@ class UndoJournal {
   sqlite3* db_ = nullptr;
 };
 
-// The volume's open changes that a process other than own_pid left, read
-// without opening the store for writing. Throws a ToolError that says why
+// The same, read without opening the store for writing. Throws a ToolError that says why
 // when the store cannot be read.
 std::vector<JournalChange> interrupted_changes(const std::filesystem::path& path, const VolumeKey& volume,
                                                std::int64_t own_pid);

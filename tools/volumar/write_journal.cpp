@@ -249,7 +249,10 @@ void warn_about_interrupted_changes(char letter) {
   // Warnings follow what stdout holds so far, also when both go to one file.
   std::fflush(stdout);
   try {
-    for (const JournalChange& c : interrupted_changes(store_path(), key, ::getpid()))
+    // A writer has the store open already; a reader leaves it as it is.
+    const auto changes = s.journal ? s.journal->interrupted_changes(key, ::getpid())
+                                   : interrupted_changes(store_path(), key, ::getpid());
+    for (const JournalChange& c : changes)
       std::fprintf(stderr,
                    "volumar: warning: change %lld to this volume (%s, `%s`) was interrupted before it finished;"
                    " `volumar undo` restores the sectors it had begun to overwrite\n",
