@@ -5,6 +5,8 @@
 
 #include "frame/runtime_error.h"
 #include "imaging/fat_image_builder.h"
+#include "platform/automation/automation_error.h"
+#include "platform/kernel32_files.h"
 #include "platform/request_log.h"
 #include "platform/syscalls.h"
 #include "tests/fixtures/mapped_drive.h"
@@ -141,4 +143,44 @@ TEST(FatUpdateEdges, Fat12PairsKeepTheirNeighbourAndMayStraddleSectors) {
   for (unsigned copy = 0; copy < 2; ++copy)
     EXPECT_EQ(entry_bytes(image, l, copy, 340, 3), (std::vector<std::uint8_t>{0x56, 0x04, 0x00}));
   EXPECT_THROW(SetFatEntry(u"P", static_cast<Long>(DriveInfo().Fat12Table.size()), 0), RuntimeError);
+}
+
+// Every call of a mark failed in turn, on each FAT width: whatever the mark
+// reports, it leaves no handle open and no range locked behind it.
+TEST(FatUpdateEdges, AFaultAnywhereLeavesNoHandleOpenAndNoRangeLocked) {
+  for (auto type : {imaging::FatType::fat12, imaging::FatType::fat16, imaging::FatType::fat32}) {
+    imaging::FatImageBuilder b(type);
+    fixtures::TempDir dir;
+    auto image = b.write(dir.file("v.img"));
+    MappedDrive drive('Q', image);
+    LoadDriveInfo(u"Q");
+    const std::size_t handles = win::open_handle_count();
+    using Rule = void (*)(win::SyscallFaults&, int);
+    const Rule rules[] = {[](win::SyscallFaults& f, int n) { f.fail_read(n); },
+                          [](win::SyscallFaults& f, int n) { f.fail_write(n); },
+                          [](win::SyscallFaults& f, int n) { f.fail_open(n, EIO); },
+                          [](win::SyscallFaults& f, int n) { f.fail_fsync(EIO, n); },
+                          [](win::SyscallFaults& f, int n) { f.refuse_lock(n); }};
+    for (const Rule rule : rules)
+      for (int n = 1; n < 50; ++n) {
+        bool reached = false;
+        {
+          win::SyscallFaults faults;
+          rule(faults, n);
+          try {
+            SetFatEntry(u"Q", 10, n % 2 ? 0x0FFFFFF7 : 0);
+          } catch (const win::AutomationError&) {
+          }
+          reached = faults.reads() >= n || faults.writes() >= n || faults.opens() >= n || faults.fsyncs() >= n ||
+                    faults.locks() >= n;
+        }
+        ASSERT_EQ(win::open_handle_count(), handles) << "fault " << n;
+        win::HANDLE h = win::CreateFileA("\\\\.\\Q:", win::GENERIC_READ | win::GENERIC_WRITE, 3, nullptr,
+                                         win::OPEN_EXISTING, 0, nullptr);
+        EXPECT_TRUE(win::LockFile(h, 0, 0, 0xFFFFFFFF, 0)) << "fault " << n << " left a range locked";
+        win::UnlockFile(h, 0, 0, 0xFFFFFFFF, 0);
+        win::CloseHandle(h);
+        if (!reached) break;
+      }
+  }
 }
