@@ -332,11 +332,14 @@ namespace {
 
 TEST_F(VolumarCall, AScriptFileRunsAfterTheCommandLinesStepsAsIfTyped) {
   const std::vector<std::string> steps{"ClusterFoundPP=40", "ReadSectorData(16)", "NextSectorPP", "ClusterFoundPP"};
-  const auto typed = call("clsQzVolmDrwA", [&] {
-    std::vector<std::string> all{"DrivePP=\"C:\""};
-    all.insert(all.end(), steps.begin(), steps.end());
-    return all;
-  }(), "typed");
+  const auto typed = call(
+      "clsQzVolmDrwA",
+      [&] {
+        std::vector<std::string> all{"DrivePP=\"C:\""};
+        all.insert(all.end(), steps.begin(), steps.end());
+        return all;
+      }(),
+      "typed");
   VOLUMAR_EXPECT_RUN(typed, 0);
   // CR LF and blank lines are a file's, not the steps'.
   const auto script = dir.file("steps.txt");

@@ -139,11 +139,18 @@ UndoJournal::UndoJournal(const std::filesystem::path& path) : path_(path) {
   // folded in as it grows. Every process that opens the store first reads
   // the whole log back, so it is folded in while still small.
   sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-  // Every record is on disk before the write it protects is made.
-  exec("PRAGMA journal_mode = WAL");
-  exec("PRAGMA synchronous = FULL");
-  exec("PRAGMA wal_autocheckpoint = 64");
-  exec(kSchema);
+  try {
+    // Every record is on disk before the write it protects is made.
+    exec("PRAGMA journal_mode = WAL");
+    exec("PRAGMA synchronous = FULL");
+    exec("PRAGMA wal_autocheckpoint = 64");
+    exec(kSchema);
+  } catch (...) {
+    // A file that is no store: the destructor will not run to close it.
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw;
+  }
 }
 
 UndoJournal::~UndoJournal() { sqlite3_close(db_); }
