@@ -24,7 +24,7 @@ fixtures::MkfsOptions fat(int bits, unsigned fats, std::uint64_t kb) {
   o.fat_bits = bits;
   o.number_of_fats = fats;
   o.size_kb = kb;
-  if (bits == 32) o.sectors_per_cluster = 1;
+  if (bits != 12) o.sectors_per_cluster = 1;  // the fewest bytes that still make the type
   return o;
 }
 
@@ -41,7 +41,7 @@ std::vector<Operation> operations() {
   for (int bits : {12, 16, 32})
     for (unsigned fats : {1u, 2u, 3u}) {
       const std::string tag = "FAT" + std::to_string(bits) + " x" + std::to_string(fats);
-      const auto format = fat(bits, fats, bits == 12 ? 1440 : bits == 16 ? 20000 : 40000);
+      const auto format = fat(bits, fats, bits == 12 ? 1440 : bits == 16 ? 4096 : 34000);
       // 341: a FAT12 entry that straddles the FAT's first two sectors.
       ops.push_back({"mark bad, " + tag, format, {}, {"mark", "IMG", "bad", "--cluster", "341", "--yes"}});
       ops.push_back({"mark free, " + tag,
@@ -51,7 +51,7 @@ std::vector<Operation> operations() {
     }
   // The 9x family's disk service moves the same sectors by another road.
   ops.push_back({"mark bad, FAT16 x2, 9x family",
-                 fat(16, 2, 20000),
+                 fat(16, 2, 4096),
                  {},
                  {"--family", "9x", "mark", "IMG", "bad", "--cluster", "341", "--yes"}});
   const auto floppy = fat(12, 2, 1440);

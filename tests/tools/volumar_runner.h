@@ -26,8 +26,12 @@ inline fixtures::ToolRun volumar(std::vector<std::string> args) {
 }
 
 inline std::vector<std::uint8_t> read_file(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  std::vector<std::uint8_t> out(in ? static_cast<std::size_t>(in.tellg()) : 0);
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
+  out.resize(static_cast<std::size_t>(in.gcount()));
+  return out;
 }
 
 inline std::vector<std::uint8_t> read_bytes(const std::filesystem::path& path, std::uint64_t offset,
