@@ -23,9 +23,10 @@ std::atomic<bool> g_on{false};
 std::mutex g_mutex;
 std::vector<Parked> g_parked;
 
-bool same_file(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_ctim.tv_sec == b.st_ctim.tv_sec &&
-         a.st_ctim.tv_nsec == b.st_ctim.tv_nsec && a.st_size == b.st_size;
+// Both from the same descriptor, so the same inode: only whether it changed.
+bool unchanged(const struct stat& now, const struct stat& then) {
+  return now.st_ctim.tv_sec == then.st_ctim.tv_sec && now.st_ctim.tv_nsec == then.st_ctim.tv_nsec &&
+         now.st_size == then.st_size;
 }
 
 bool reusing() { return g_on.load() && &syscalls() == &posix_syscalls(); }
@@ -46,7 +47,7 @@ int take_parked_descriptor(const std::string& path, int flags, struct stat& st) 
     g_parked.erase(it);
     // The descriptor's own status: no walk of the path, which costs more
     // than the read the descriptor is wanted for.
-    if (syscalls().fstat(parked.fd, &st) == 0 && st.st_nlink > 0 && same_file(st, parked.st)) return parked.fd;
+    if (syscalls().fstat(parked.fd, &st) == 0 && st.st_nlink > 0 && unchanged(st, parked.st)) return parked.fd;
     syscalls().close(parked.fd);
     return -1;
   }

@@ -1,8 +1,11 @@
 #include "tools/volumar/fault_option.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <iterator>
 #include <memory>
+#include <string_view>
 
 #include "platform/syscalls.h"
 #include "tools/volumar/tool_error.h"
@@ -10,12 +13,33 @@
 namespace volumar_tool {
 namespace {
 
+using win::SyscallFaults;
+
 // Part of a sector, so that a reader or writer has to go on for the rest.
 constexpr std::size_t kShortBytes = 256;
 
+// Each kind: how the fault is set, and the count of the calls it waits for.
+struct Kind {
+  std::string_view name;
+  void (*set)(SyscallFaults&, int nth);
+  int (SyscallFaults::*made)() const;
+};
+
+const Kind kKinds[] = {
+    {"open", [](SyscallFaults& s, int n) { s.fail_open(n, EIO); }, &SyscallFaults::opens},
+    {"read", [](SyscallFaults& s, int n) { s.fail_read(n, EIO); }, &SyscallFaults::reads},
+    {"short-read", [](SyscallFaults& s, int n) { s.short_read(n, kShortBytes); }, &SyscallFaults::reads},
+    {"write", [](SyscallFaults& s, int n) { s.fail_write(n, EIO); }, &SyscallFaults::writes},
+    {"short-write", [](SyscallFaults& s, int n) { s.short_write(n, kShortBytes); }, &SyscallFaults::writes},
+    {"fsync", [](SyscallFaults& s, int n) { s.fail_fsync(EIO, n); }, &SyscallFaults::fsyncs},
+    {"lock", [](SyscallFaults& s, int n) { s.refuse_lock(n); }, &SyscallFaults::locks},
+    {"crash-write", [](SyscallFaults& s, int n) { s.end_at_write(n); }, &SyscallFaults::writes},
+    {"torn-write", [](SyscallFaults& s, int n) { s.end_at_write(n, true); }, &SyscallFaults::writes},
+};
+
 struct Fault {
-  std::unique_ptr<win::SyscallFaults> faults;
-  std::string kind;
+  std::unique_ptr<SyscallFaults> faults;
+  const Kind* kind = nullptr;
   int nth = 0;
 };
 
@@ -32,43 +56,19 @@ void install_fault(const std::string& plan) {
   const char* end = plan.data() + plan.size();
   if (colon == std::string::npos || std::from_chars(plan.data() + colon + 1, end, nth).ptr != end || nth < 1)
     usage_error("--fault " + plan + ": wants KIND:N with N from 1");
+  const std::string_view name(plan.data(), colon);
+  const Kind* kind = std::find_if(std::begin(kKinds), std::end(kKinds), [&](const Kind& k) { return k.name == name; });
+  if (kind == std::end(kKinds)) usage_error("--fault " + plan + ": no such kind of fault");
   Fault& f = fault();
-  f.faults = std::make_unique<win::SyscallFaults>();
-  f.kind = plan.substr(0, colon);
+  f.faults = std::make_unique<SyscallFaults>();
+  f.kind = kind;
   f.nth = nth;
-  win::SyscallFaults& s = *f.faults;
-  if (f.kind == "open")
-    s.fail_open(nth, EIO);
-  else if (f.kind == "read")
-    s.fail_read(nth, EIO);
-  else if (f.kind == "short-read")
-    s.short_read(nth, kShortBytes);
-  else if (f.kind == "write")
-    s.fail_write(nth, EIO);
-  else if (f.kind == "short-write")
-    s.short_write(nth, kShortBytes);
-  else if (f.kind == "fsync")
-    s.fail_fsync(EIO, nth);
-  else if (f.kind == "lock")
-    s.refuse_lock(nth);
-  else if (f.kind == "crash-write")
-    s.end_at_write(nth);
-  else if (f.kind == "torn-write")
-    s.end_at_write(nth, true);
-  else
-    usage_error("--fault " + plan + ": no such kind of fault");
+  kind->set(*f.faults, nth);
 }
 
 bool fault_reached() {
   const Fault& f = fault();
-  if (!f.faults) return true;
-  const win::SyscallFaults& s = *f.faults;
-  const int made = f.kind == "open"                           ? s.opens()
-                   : f.kind == "fsync"                        ? s.fsyncs()
-                   : f.kind == "lock"                         ? s.locks()
-                   : f.kind.find("read") != std::string::npos ? s.reads()
-                                                              : s.writes();
-  return made >= f.nth;
+  return !f.faults || ((*f.faults).*(f.kind->made))() >= f.nth;
 }
 
 }  // namespace volumar_tool
