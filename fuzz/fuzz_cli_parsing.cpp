@@ -19,11 +19,11 @@
 #include "fuzz/fuzz_support.h"
 #include "imaging/fat_image_builder.h"
 #include "platform/drive_map.h"
-#include "tools/volumar/bad_block_list.h"
-#include "tools/volumar/drive_argument.h"
-#include "tools/volumar/number_option.h"
-#include "tools/volumar/script_steps.h"
-#include "tools/volumar/tool_error.h"
+#include "tools/volumar/host/bad_block_list.h"
+#include "tools/volumar/host/drive_argument.h"
+#include "tools/volumar/host/number_option.h"
+#include "tools/volumar/host/script_steps.h"
+#include "tools/volumar/host/tool_error.h"
 #include "volume/volume_geometry.h"
 
 using volumar_tool::ToolError;

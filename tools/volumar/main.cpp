@@ -10,13 +10,13 @@
 #include "platform/automation/automation_error.h"
 #include "platform/descriptor_reuse.h"
 #include "server/class_registry.h"
-#include "tools/volumar/commands.h"
-#include "tools/volumar/fault_option.h"
-#include "tools/volumar/global_options.h"
-#include "tools/volumar/progress_bar.h"
-#include "tools/volumar/text.h"
-#include "tools/volumar/tool_error.h"
-#include "tools/volumar/write_journal.h"
+#include "tools/volumar/commands/commands.h"
+#include "tools/volumar/host/fault_option.h"
+#include "tools/volumar/host/global_options.h"
+#include "tools/volumar/host/progress_bar.h"
+#include "tools/volumar/host/text.h"
+#include "tools/volumar/host/tool_error.h"
+#include "tools/volumar/journal/write_journal.h"
 
 namespace {
 
