@@ -7,11 +7,12 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev   # tests and benchmarks
   libsqlite3-dev                               # the persistent registry store
   libcli11-dev                                 # command-line options of volumar
+  nlohmann-json3-dev                           # volumar's --json output
   libncurses-dev                               # the terminal sector editor
   libblkid-dev                                 # partition tables of whole disks
   dosfstools mtools sleuthkit                  # peers that make and check test volumes
   fdisk gdisk                                  # sfdisk and sgdisk: partitioned test disks
-  tmux xxd                                     # driving the terminal editor in tests; the dump benchmark
+  tmux zsh xxd                                 # driving the terminal editor in tests; the dump benchmark
   hyperfine time                               # scripts/bench.sh: whole-process times and peak memory
   clang-format clang-tidy                      # scripts/lint.sh
   clang libclang-rt-14-dev                     # scripts/fuzz.sh: libFuzzer and the sanitizers for clang

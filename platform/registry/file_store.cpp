@@ -154,14 +154,14 @@ class FileStore final : public Store {
   LONG transact(bool write, const std::function<LONG()>& body) override {
     std::lock_guard lock(mutex_);
     int rc = exec_waiting(db_, write ? "BEGIN IMMEDIATE" : "BEGIN");
-    if (rc != SQLITE_OK) return static_cast<LONG>(status_of(rc));
+    if (rc != SQLITE_OK) return medium_failed(status_of(rc));
     LONG status;
     try {
       status = body();
     } catch (const StoreFailure& f) {
-      status = static_cast<LONG>(f.status);
+      status = medium_failed(f.status);
     } catch (...) {
-      status = static_cast<LONG>(ERROR_NOT_ENOUGH_MEMORY);
+      status = medium_failed(ERROR_NOT_ENOUGH_MEMORY);
     }
     if (status != static_cast<LONG>(ERROR_SUCCESS)) {
       sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -169,8 +169,8 @@ class FileStore final : public Store {
     }
     rc = exec_waiting(db_, "COMMIT");
     if (rc != SQLITE_OK) {
+      status = medium_failed(status_of(rc));
       sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-      return static_cast<LONG>(status_of(rc));
     }
     return status;
   }
@@ -271,6 +271,12 @@ class FileStore final : public Store {
   }
 
  private:
+  // Before the rollback, which would clear SQLite's message.
+  LONG medium_failed(DWORD status) {
+    note_store_failure(status, sqlite3_errmsg(db_));
+    return static_cast<LONG>(status);
+  }
+
   static Value row_value(Statement& s) { return Value{s.name(0), static_cast<DWORD>(s.integer(1)), s.blob(2)}; }
 
   // Declared first so that it is closed last, after every statement.

@@ -28,6 +28,8 @@ DWORD split_path(std::u16string_view path, std::vector<std::u16string>& names) {
   }
 }
 
+bool storable_name(std::u16string_view name) { return name.find_first_of(u"\r\n") == std::u16string_view::npos; }
+
 std::optional<KeyId> find_path(Store& store, KeyId from, const std::vector<std::u16string>& names) {
   KeyId key = from;
   for (const auto& name : names) {

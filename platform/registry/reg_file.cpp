@@ -372,6 +372,7 @@ LONG registry_export(std::string_view key_path, std::u16string& text) {
     roots = {*root};
   }
   auto store = current_store();
+  if (!store) return static_cast<LONG>(ERROR_REGISTRY_IO_FAILED);
   std::u16string out = std::u16string(kHeader5) + u"\r\n\r\n";
   LONG rc = store->transact(false, [&]() -> LONG {
     for (KeyId root : roots) {
@@ -419,6 +420,7 @@ LONG registry_import(std::u16string_view text, std::size_t* error_line) {
     return static_cast<LONG>(ERROR_INVALID_DATA);
   }
   auto store = current_store();
+  if (!store) return static_cast<LONG>(ERROR_REGISTRY_IO_FAILED);
   return store->transact(true, [&]() -> LONG {
     apply_ops(*store, ops);
     return static_cast<LONG>(ERROR_SUCCESS);

@@ -1,7 +1,9 @@
 // The registry in the shape of advapi32: keys, values and open key handles,
 // kept in a store the host chooses (in memory until it names a file).
 #pragma once
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -82,6 +84,9 @@ inline constexpr DWORD ERROR_REGISTRY_IO_FAILED = 1016;
 // without its terminating NUL counted gets it counted when the byte just past
 // cbData is a NUL, as NT does: such data must be readable one byte past cbData.
 
+// Key and value names holding CR or LF are refused with ERROR_INVALID_NAME when
+// they would be stored: the .reg text has no way to write them.
+
 // Full access. An empty or null lpSubKey hands back hKey itself.
 LONG RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult);
 // lpClass is not kept; lpSecurityAttributes must be null or is ignored;
@@ -126,6 +131,23 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
 bool registry_use_file(const std::filesystem::path& path);
 // A fresh, empty hive in memory.
 void registry_use_memory();
+// Leaves the choice of store to the first call that needs one, so that a host
+// which may never touch the registry creates no file: `open` runs then, once,
+// and chooses with registry_use_file or registry_use_memory. When it returns
+// false, that call and every later one fail with ERROR_REGISTRY_IO_FAILED.
+// `open` makes no other registry call.
+void registry_open_when_needed(std::function<bool()> open);
+
+// The last time the store's medium failed a call (a file that refused a write
+// or is damaged, or a store that could not be opened when needed), in the
+// medium's own words, for a host that wants to say why a member stored
+// nothing. serial counts such failures; 0 while there were none.
+struct RegistryStoreFailure {
+  LONG status = 0;
+  std::string detail;
+  std::uint64_t serial = 0;
+};
+RegistryStoreFailure registry_store_failure();
 
 // .reg text (version 5.00) of `key_path` and everything below it: a root name
 // such as "HKEY_CLASSES_ROOT" with an optional "\sub\key", or "" for every root.

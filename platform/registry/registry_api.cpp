@@ -1,5 +1,6 @@
 // The advapi32-shaped registry calls: open-key handles over the current
 // store, ANSI text at the edge, one transaction per call.
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
@@ -24,8 +25,13 @@ struct OpenKey {
 struct State {
   std::mutex mutex;
   std::shared_ptr<Store> store;
+  bool unavailable = false;  // the store chosen when needed did not open
   std::unordered_map<std::uintptr_t, OpenKey> handles;
   std::uintptr_t next_handle = 4;
+  std::function<bool()> open;  // chooses the store at the first call that needs one
+  std::atomic<bool> pending{false};
+  std::mutex choosing;  // calls made while the store is chosen wait for it
+  RegistryStoreFailure failure;
 };
 
 State& state() {
@@ -41,13 +47,43 @@ std::optional<KeyId> predefined_root(HKEY h) {
 }
 
 std::shared_ptr<Store> store_locked(State& s) {
-  if (!s.store) s.store = make_memory_store();
+  if (!s.store && !s.unavailable) s.store = make_memory_store();
   return s.store;
 }
 
-// The key a handle names, with the store it was opened in.
+// Outside the state's lock: the opener chooses its store through it. Other
+// threads wait for the choice rather than take a store in memory meanwhile.
+void choose_store_if_pending(State& s) {
+  if (!s.pending.load()) return;
+  std::lock_guard choosing(s.choosing);
+  std::function<bool()> open;
+  {
+    std::lock_guard lock(s.mutex);
+    open.swap(s.open);
+  }
+  if (!open) return;
+  bool opened = false;
+  try {
+    opened = open();
+  } catch (...) {
+    opened = false;
+  }
+  {
+    std::lock_guard lock(s.mutex);
+    if (!s.open) s.pending = false;
+    if (opened) return;
+    s.store.reset();
+    s.handles.clear();
+    s.unavailable = true;
+  }
+  note_store_failure(ERROR_REGISTRY_IO_FAILED, "the store could not be opened");
+}
+
+// The key a handle names, with the store it was opened in (null when the
+// store could not be opened).
 std::optional<std::pair<OpenKey, std::shared_ptr<Store>>> lookup(HKEY h) {
   auto& s = state();
+  choose_store_if_pending(s);
   std::lock_guard lock(s.mutex);
   if (auto root = predefined_root(h)) return std::pair{OpenKey{*root, KEY_ALL_ACCESS}, store_locked(s)};
   auto it = s.handles.find(reinterpret_cast<std::uintptr_t>(h));
@@ -74,6 +110,9 @@ void replace_store(std::shared_ptr<Store> store) {
   auto& s = state();
   std::lock_guard lock(s.mutex);
   s.store = std::move(store);
+  s.unavailable = false;
+  s.open = nullptr;
+  s.pending = false;
   s.handles.clear();
 }
 
@@ -97,6 +136,7 @@ LONG with_key(HKEY h, REGSAM need, bool write, Body&& body) {
   // Named, not bound: lambdas may not capture structured bindings everywhere.
   OpenKey& key = found->first;
   std::shared_ptr<Store>& store = found->second;
+  if (!store) return status(ERROR_REGISTRY_IO_FAILED);
   if ((key.access & need) != need) return status(ERROR_ACCESS_DENIED);
   return store->transact(write, [&]() -> LONG {
     if (!store->key_exists(key.id)) return status(ERROR_KEY_DELETED);
@@ -225,8 +265,15 @@ std::string size_out(const char* label, const DWORD* p) { return p ? std::string
 
 std::shared_ptr<Store> current_store() {
   auto& s = state();
+  choose_store_if_pending(s);
   std::lock_guard lock(s.mutex);
   return store_locked(s);
+}
+
+void note_store_failure(DWORD code, std::string detail) {
+  auto& s = state();
+  std::lock_guard lock(s.mutex);
+  s.failure = {status(code), std::move(detail), s.failure.serial + 1};
 }
 
 // ---- implementations ---------------------------------------------------------
@@ -253,6 +300,8 @@ LONG create_key_ex(HKEY hKey, LPCSTR lpSubKey, DWORD dwOptions, REGSAM samDesire
     }
     if (i == 0 && !names.empty() && !(base.access & KEY_CREATE_SUB_KEY)) return status(ERROR_ACCESS_DENIED);
     std::vector<std::u16string> rest(names.begin() + static_cast<std::ptrdiff_t>(i), names.end());
+    for (const auto& name : rest)
+      if (!storable_name(name)) return status(ERROR_INVALID_NAME);
     id = create_path(store, from, rest, now_filetime(), &created);
     return status(ERROR_SUCCESS);
   });
@@ -293,6 +342,7 @@ LONG set_value(HKEY hKey, LPCSTR lpSubKey, LPCSTR lpValueName, DWORD type, const
   if (!data && count) return status(ERROR_NOACCESS);
   static const BYTE none = 0;
   Value v{ansi(lpValueName), type, stored_data(type, data ? data : &none, count)};
+  if (!storable_name(v.name)) return status(ERROR_INVALID_NAME);
   std::vector<std::u16string> names;
   if (auto rc = split_path(ansi(lpSubKey), names)) return status(rc);
   REGSAM need = names.empty() ? KEY_SET_VALUE : 0;
@@ -304,6 +354,8 @@ LONG set_value(HKEY hKey, LPCSTR lpSubKey, LPCSTR lpValueName, DWORD type, const
       if (!found) {
         if (!(base.access & KEY_CREATE_SUB_KEY) && !store.find_subkey(base.id, names[0]))
           return status(ERROR_ACCESS_DENIED);
+        for (const auto& name : names)
+          if (!storable_name(name)) return status(ERROR_INVALID_NAME);
         found = create_path(store, base.id, names, now);
       }
       key = *found;
@@ -603,5 +655,21 @@ bool registry_use_file(const std::filesystem::path& path) {
 }
 
 void registry_use_memory() { replace_store(make_memory_store()); }
+
+void registry_open_when_needed(std::function<bool()> open) {
+  auto& s = state();
+  std::lock_guard lock(s.mutex);
+  s.store.reset();
+  s.unavailable = false;
+  s.handles.clear();
+  s.open = std::move(open);
+  s.pending = true;
+}
+
+RegistryStoreFailure registry_store_failure() {
+  auto& s = state();
+  std::lock_guard lock(s.mutex);
+  return s.failure;
+}
 
 }  // namespace win

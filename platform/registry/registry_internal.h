@@ -12,13 +12,18 @@
 
 namespace win::registry {
 
+// Null when the store chosen when needed could not be opened.
 std::shared_ptr<Store> current_store();
+void note_store_failure(DWORD status, std::string detail);
 // The store's clock: 100-ns intervals since 1601, as FILETIME counts.
 std::int64_t now_filetime();
 
 // Splits "a\b\c" into its names. A leading or doubled backslash is
 // ERROR_BAD_PATHNAME; one trailing backslash is allowed.
 DWORD split_path(std::u16string_view path, std::vector<std::u16string>& names);
+
+// False for a name the .reg text cannot carry (one with CR or LF).
+bool storable_name(std::u16string_view name);
 
 // Inside a transaction: the key at `names` below `from`, if every step exists.
 std::optional<KeyId> find_path(Store& store, KeyId from, const std::vector<std::u16string>& names);

@@ -393,4 +393,51 @@ TEST(RegistryFile, RefusesFilesThatAreNotRegistries) {
   std::filesystem::remove_all(dir);
 }
 
+// The .reg text has no way to write a line break in a name: such names never get in.
+TEST_P(RegistryApi, NamesWithLineBreaksAreRefusedAndNothingIsStored) {
+  HKEY h = create(HKEY_CLASSES_ROOT, "ok"), out = nullptr;
+  const BYTE* v = reinterpret_cast<const BYTE*>("v");
+  const struct {
+    const char* what;
+    LONG rc;
+  } calls[] = {
+      {"RegCreateKeyA CR", RegCreateKeyA(HKEY_CLASSES_ROOT, "a\rb", &out)},
+      {"RegCreateKeyExA LF below",
+       RegCreateKeyExA(h, "x\\a\nb", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &out, nullptr)},
+      {"RegSetValueA subkey", RegSetValueA(HKEY_CLASSES_ROOT, "ok\\n\r\n", REG_SZ, "v", 1)},
+      {"RegSetValueExA name", RegSetValueExA(h, "na\nme", 0, REG_SZ, v, 2)},
+  };
+  for (const auto& c : calls) EXPECT_EQ(c.rc, L(ERROR_INVALID_NAME)) << c.what;
+  std::u16string text;
+  ASSERT_EQ(registry_export("HKEY_CLASSES_ROOT", text), L(ERROR_SUCCESS));
+  EXPECT_EQ(text,
+            u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CLASSES_ROOT]\r\n\r\n[HKEY_CLASSES_ROOT\\ok]\r\n\r\n");
+  EXPECT_EQ(registry_import(text), L(ERROR_SUCCESS));
+  RegCloseKey(h);
+}
+
+TEST(RegistryWhenNeeded, TheStoreIsChosenAtTheFirstCallThatNeedsOneAndOnlyThen) {
+  const auto dir = fresh_dir("lazy");
+  int opened = 0;
+  registry_open_when_needed([&] { return ++opened == 1 && registry_use_file(dir / "reg.db"); });
+  HKEY h = nullptr;
+  EXPECT_EQ(RegCloseKey(HKEY_CLASSES_ROOT), L(ERROR_SUCCESS));
+  EXPECT_FALSE(std::filesystem::exists(dir / "reg.db"));
+  EXPECT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, ".xyz", REG_SZ, "Xyz", 3), L(ERROR_SUCCESS));
+  EXPECT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, ".abc", REG_SZ, "Abc", 3), L(ERROR_SUCCESS));
+  EXPECT_EQ(opened, 1);
+  EXPECT_TRUE(std::filesystem::exists(dir / "reg.db"));
+  // An opener that fails fails every call after it, and says so once.
+  const auto failures = registry_store_failure().serial;
+  registry_open_when_needed([&] { return ++opened == 0; });
+  std::u16string text;
+  EXPECT_EQ(RegCreateKeyA(HKEY_CLASSES_ROOT, ".xyz", &h), L(ERROR_REGISTRY_IO_FAILED));
+  EXPECT_EQ(registry_export("", text), L(ERROR_REGISTRY_IO_FAILED));
+  EXPECT_EQ(registry_import(u"REGEDIT4\r\n"), L(ERROR_REGISTRY_IO_FAILED));
+  EXPECT_EQ(opened, 2);
+  EXPECT_EQ(registry_store_failure().serial, failures + 1);
+  registry_use_memory();
+  std::filesystem::remove_all(dir);
+}
+
 }  // namespace

@@ -6,7 +6,7 @@
 #include "platform/ansi_code_page.h"
 #include "platform/utf8.h"
 #include "server/class_registry.h"
-#include "tests/tools/volumar_runner.h"
+#include "tests/tools/volumar_transcript.h"
 
 namespace tooltest {
 namespace {
@@ -358,6 +358,47 @@ TEST_F(VolumarCall, AScriptFileRunsAfterTheCommandLinesStepsAsIfTyped) {
     VOLUMAR_EXPECT_RUN(run, 2);
     EXPECT_NE(run.err.find(missing + ": "), std::string::npos) << run.err;
   }
+}
+
+}  // namespace
+}  // namespace tooltest
+
+namespace tooltest {
+namespace {
+
+// The registry store is opened by the first member that uses it, so a
+// script of sectors needs no home folder and leaves no store behind.
+TEST_F(VolumarCall, TheRegistryStoreIsOpenedOnlyForAMemberThatUsesIt) {
+  expect_transcript(R"(
+$ HOME=home volumar -d C=f.img --journal j.db call clsQzVolmDrwA "${SECTORS[@]}"
+DrivePP <- "C:"
+ClusterFoundPP <- 40
+DataPP <- "hi"
+WriteSectorData = True
+$ HOME=/dev/null/home volumar -d C=f.img --journal j.db call clsQzVolmDrwA "${SECTORS[@]}"
+DrivePP <- "C:"
+ClusterFoundPP <- 40
+DataPP <- "hi"
+WriteSectorData = True
+$ HOME=home volumar -d C=f.img --journal j.db --registry given.db call clsQzVolmDrwA "${SECTORS[@]}"
+DrivePP <- "C:"
+ClusterFoundPP <- 40
+DataPP <- "hi"
+WriteSectorData = True
+$ find home; [ -e given.db ] || echo no given.db
+home
+no given.db
+$ HOME=/dev/null/home volumar call clsQzVolmCustomFileExtA "$REG"
+RegExtension = Empty
+! volumar: cannot open the registry store /dev/null/home/.local/share/volumar10/registry.db: Not a directory
+? 1
+$ HOME=home volumar call clsQzVolmCustomFileExtA "$REG" && find home -name registry.db
+RegExtension = Empty
+home/.local/share/volumar10/registry.db
+)",
+                    "unset XDG_DATA_HOME; mkdir -p home; [ -e f.img ] || cp " + original.string() +
+                        " f.img; SECTORS=('DrivePP=\"C:\"' ClusterFoundPP=40 'DataPP=\"hi\"' WriteSectorData); "
+                        "REG='RegExtension(\".x\",\"X\",\"x\",\"app\")'");
 }
 
 }  // namespace

@@ -46,7 +46,7 @@ TEST_F(VolumarDamaged, EachDamagedFieldIsNamedAndRawCommandsStillWork) {
     c.damage(fields);
     ondisk::encode_boot_sector(fields, boot);
     write_bytes(image, 0, boot);
-    const auto info = run({"info", img});
+    const auto info = run({"info", "--properties", img});
     VOLUMAR_EXPECT_RUN(info, 1);
     EXPECT_NE(info.err.find(c.field), std::string::npos) << info.describe();
     const auto dump = run({"dump", img, "--raw", "--sector", "0"});
@@ -58,14 +58,14 @@ TEST_F(VolumarDamaged, EachDamagedFieldIsNamedAndRawCommandsStillWork) {
     VOLUMAR_EXPECT_RUN(mend, 0);
     write_bytes(image, 0, {sound.begin(), sound.begin() + 512});
   }
-  VOLUMAR_EXPECT_RUN(run({"info", img}), 0);
+  VOLUMAR_EXPECT_RUN(run({"info", "--properties", img}), 0);
 }
 
 TEST_F(VolumarDamaged, ATruncatedImageIsReportedNeverReadAsZeros) {
   const auto image = make_image(dir, "t.img", floppy());
   std::filesystem::resize_file(image, 1000 * 512);
   const std::string img = image.string();
-  const auto info = run({"info", img});
+  const auto info = run({"info", "--properties", img});
   VOLUMAR_EXPECT_RUN(info, 0);
   EXPECT_NE(info.err.find("962560 fewer than the 2880 sectors its boot sector states; sectors 1000-2879 are missing"),
             std::string::npos)
@@ -93,7 +93,7 @@ TEST_F(VolumarDamaged, AFat32BootSectorIsRestoredFromItsBackup) {
   const std::string img = image.string();
   const auto sound = read_file(image);
   write_bytes(image, 0, std::vector<std::uint8_t>(90, 0));  // the whole parameter block gone
-  VOLUMAR_EXPECT_RUN(run({"info", img}), 1);
+  VOLUMAR_EXPECT_RUN(run({"info", "--properties", img}), 1);
   const auto shown = run({"boot", "show", img});
   VOLUMAR_EXPECT_RUN(shown, 0);
   EXPECT_NE(shown.out.find("bytes per sector         0                512               <- differs"), std::string::npos)

@@ -78,7 +78,7 @@ TEST_F(VolumarDump, OneSectorIsExactlyTheEditorsDumpTextOnBothFamilies) {
   for (const auto& family : kFamilies) {
     for (std::int64_t n : {0, 1, 19, 33, 40, 41, 2879}) {
       SCOPED_TRACE(family + " sector " + std::to_string(n));
-      const auto run = volumar({"--family", family, "dump", image.string(), "--sector", std::to_string(n)});
+      const auto run = volumar({"--family", family, "dump", "--crlf", image.string(), "--sector", std::to_string(n)});
       VOLUMAR_EXPECT_RUN(run, 0);
       EXPECT_EQ(run.out, expected_dump(sector(n)));
     }
@@ -96,36 +96,38 @@ TEST_F(VolumarDump, EqualsSectorDataFormattedPPOfTheEditor) {
     ASSERT_FALSE(out.empty());
     const std::string prefix = "SectorDataFormattedPP = ";
     ASSERT_EQ(out.back().rfind(prefix, 0), 0u) << shown.out;
-    const auto dump = volumar({"-d", "C=" + image.string(), "dump", "C:", "--sector", std::to_string(n)});
+    const auto dump = volumar({"-d", "C=" + image.string(), "dump", "--crlf", "C:", "--sector", std::to_string(n)});
     EXPECT_EQ(dump.out, unquote(out.back().substr(prefix.size())));
   }
 }
 
 TEST_F(VolumarDump, SeveralSectorsEachUnderASectorLine) {
-  const auto run = volumar({"dump", image.string(), "--sector", "39", "--count", "3"});
+  const auto run = volumar({"dump", "--crlf", image.string(), "--sector", "39", "--count", "3"});
   VOLUMAR_EXPECT_RUN(run, 0);
   std::string expected;
   for (int n = 39; n <= 41; ++n) expected += "Sector " + std::to_string(n) + "\r\n" + expected_dump(sector(n));
   EXPECT_EQ(run.out, expected);
   // --count 1 has no Sector line.
-  EXPECT_EQ(volumar({"dump", image.string(), "--sector", "40", "--count", "1"}).out, expected_dump(sector(40)));
+  EXPECT_EQ(volumar({"dump", "--crlf", image.string(), "--sector", "40", "--count", "1"}).out,
+            expected_dump(sector(40)));
 }
 
 TEST_F(VolumarDump, SectionsGiveTheFirstSectorAndSectorStaysAbsolute) {
   const std::vector<std::pair<std::string, std::int64_t>> starts{
       {"mbr", 0}, {"fat1", 1}, {"fat2", 10}, {"root", 19}, {"data", 33}};
   for (const auto& [section, first] : starts) {
-    const auto run = volumar({"dump", image.string(), "--section", section});
+    const auto run = volumar({"dump", "--crlf", image.string(), "--section", section});
     VOLUMAR_EXPECT_RUN(run, 0);
     EXPECT_EQ(run.out, expected_dump(sector(first))) << section;
   }
-  EXPECT_EQ(volumar({"dump", image.string(), "--section", "root", "--sector", "41"}).out, expected_dump(sector(41)));
-  const auto two = volumar({"dump", image.string(), "--section", "fat2", "--count", "2"});
+  EXPECT_EQ(volumar({"dump", "--crlf", image.string(), "--section", "root", "--sector", "41"}).out,
+            expected_dump(sector(41)));
+  const auto two = volumar({"dump", "--crlf", image.string(), "--section", "fat2", "--count", "2"});
   EXPECT_EQ(lines(two.out).front(), "Sector 10");
 }
 
 TEST_F(VolumarDump, TheWholeVolumeAcrossReadRunsMatchesSectorBySector) {
-  const auto run = volumar({"dump", image.string(), "--count", "2880"});
+  const auto run = volumar({"dump", "--crlf", image.string(), "--count", "2880"});
   VOLUMAR_EXPECT_RUN(run, 0);
   const auto all = read_file(image);
   std::string expected;
@@ -136,20 +138,21 @@ TEST_F(VolumarDump, TheWholeVolumeAcrossReadRunsMatchesSectorBySector) {
 }
 
 TEST_F(VolumarDump, SectorsOutsideTheVolumeAreUsageErrors) {
-  VOLUMAR_EXPECT_RUN(volumar({"dump", image.string(), "--sector", "2879"}), 0);
+  VOLUMAR_EXPECT_RUN(volumar({"dump", "--crlf", image.string(), "--sector", "2879"}), 0);
   for (const auto& extra : {std::vector<std::string>{"--sector", "2880"},
                             {"--sector", "2879", "--count", "2"},
                             {"--count", "2881"},
                             {"--sector", "-1"},
                             {"--count", "0"},
                             {"--sector", "99999999999"}}) {
-    auto args = std::vector<std::string>{"dump", image.string()};
+    auto args = std::vector<std::string>{"dump", "--crlf", image.string()};
     args.insert(args.end(), extra.begin(), extra.end());
     const auto run = volumar(args);
     VOLUMAR_EXPECT_RUN(run, 2);
     EXPECT_TRUE(run.out.empty());
   }
-  EXPECT_NE(volumar({"dump", image.string(), "--sector", "2880"}).err.find("outside the volume"), std::string::npos);
+  EXPECT_NE(volumar({"dump", "--crlf", image.string(), "--sector", "2880"}).err.find("outside the volume"),
+            std::string::npos);
 }
 
 TEST_F(VolumarDump, LargeSectorsAndReservedSectorsOutsideEverySection) {
@@ -159,7 +162,7 @@ TEST_F(VolumarDump, LargeSectorsAndReservedSectorsOutsideEverySection) {
   const auto image32 = make_image(dir, "big.img", big);
   // Sector 1 is the FAT32 information sector: in no disk section.
   for (std::int64_t n : {0, 1, 6}) {
-    const auto run = volumar({"dump", image32.string(), "--sector", std::to_string(n)});
+    const auto run = volumar({"dump", "--crlf", image32.string(), "--sector", std::to_string(n)});
     VOLUMAR_EXPECT_RUN(run, 0);
     EXPECT_EQ(run.out, expected_dump(read_bytes(image32, n * 2048, 2048))) << n;
     EXPECT_EQ(lines(run.out).size(), 2048u / 16);

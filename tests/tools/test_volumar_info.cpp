@@ -100,7 +100,7 @@ TEST_F(VolumarInfo, PrintsEveryPropertyInTableOrderThenTheSectionsOnBothFamilies
     std::string first_output;
     for (const auto& family : kFamilies) {
       SCOPED_TRACE(family);
-      const auto run = volumar({"--family", family, "-d", "C=" + image.string(), "info", "C:"});
+      const auto run = volumar({"--family", family, "-d", "C=" + image.string(), "info", "--properties", "C:"});
       VOLUMAR_EXPECT_RUN(run, 0);
       std::vector<std::string> order;
       auto f = fields(run.out, &order);
@@ -150,18 +150,18 @@ TEST_F(VolumarInfo, PrintsEveryPropertyInTableOrderThenTheSectionsOnBothFamilies
 
 TEST_F(VolumarInfo, EveryDriveFormNamesTheSameVolume) {
   const auto image = make_image(dir, "a.img", floppy());
-  const auto reference = volumar({"-d", "C=" + image.string(), "info", "C:"});
+  const auto reference = volumar({"-d", "C=" + image.string(), "info", "--properties", "C:"});
   VOLUMAR_EXPECT_RUN(reference, 0);
   for (const std::string form : {"C", "c:", "c:\\", "C:/"}) {
-    const auto run = volumar({"-d", "c=" + image.string(), "info", form});
+    const auto run = volumar({"-d", "c=" + image.string(), "info", "--properties", form});
     VOLUMAR_EXPECT_RUN(run, 0);
     EXPECT_EQ(run.out, reference.out) << form;
   }
   // A path takes the first free letter from C, after the letters given with -d.
-  const auto by_path = volumar({"info", image.string()});
+  const auto by_path = volumar({"info", "--properties", image.string()});
   VOLUMAR_EXPECT_RUN(by_path, 0);
   EXPECT_EQ(by_path.out, reference.out);
-  const auto next_letter = volumar({"-d", "C=" + image.string() + "x", "info", image.string()});
+  const auto next_letter = volumar({"-d", "C=" + image.string() + "x", "info", "--properties", image.string()});
   VOLUMAR_EXPECT_RUN(next_letter, 0);
   EXPECT_EQ(fields(next_letter.out)["DrivePP"], "D:");
 }
@@ -178,36 +178,39 @@ TEST_F(VolumarInfo, DriveMappingOptions) {
     out.write(reinterpret_cast<const char*>(volume.data()), static_cast<std::streamsize>(volume.size()));
     out << filler.substr(0, 65536);
   }
-  const auto plain = volumar({"-d", "C=" + image.string(), "info", "C:"});
-  const auto inner =
-      volumar({"-d", "C=" + disk.string() + ",offset=1M,length=" + std::to_string(volume.size()), "info", "C:"});
+  const auto plain = volumar({"-d", "C=" + image.string(), "info", "--properties", "C:"});
+  const auto inner = volumar({"-d", "C=" + disk.string() + ",offset=1M,length=" + std::to_string(volume.size()), "info",
+                              "--properties", "C:"});
   VOLUMAR_EXPECT_RUN(inner, 0);
   EXPECT_EQ(inner.out, plain.out);
   const auto hex_offset = volumar({"-d", "C=" + disk.string() + ",offset=0x100000", "dump", "C:"});
   VOLUMAR_EXPECT_RUN(hex_offset, 0);
   EXPECT_NE(hex_offset.out.find("55 AA |"), std::string::npos);
 
-  const auto typed =
-      volumar({"-d", "E=" + image.string() + ",type=removable,folder=" + dir.path().string(), "info", "E"});
+  const auto typed = volumar(
+      {"-d", "E=" + image.string() + ",type=removable,folder=" + dir.path().string(), "info", "--properties", "E"});
   VOLUMAR_EXPECT_RUN(typed, 0);
   auto f = fields(typed.out);
   EXPECT_EQ(f["DriveTypePP"], "Removable");
   EXPECT_EQ(f["DriveRestrictedPP"], "False");  // the folder takes the test file
   EXPECT_FALSE(std::filesystem::exists(dir.file("_ItrTest.$$$")));
   for (const char* type : {"Fixed", "Remote", "CDRom", "RAMDisk"})
-    EXPECT_EQ(fields(volumar({"-d", "E=" + image.string() + ",type=" + type, "info", "E:"}).out)["DriveTypePP"], type);
+    EXPECT_EQ(
+        fields(
+            volumar({"-d", "E=" + image.string() + ",type=" + type, "info", "--properties", "E:"}).out)["DriveTypePP"],
+        type);
 }
 
 TEST_F(VolumarInfo, ClearErrorsForDrivesThatCannotBeUsed) {
   const auto image = make_image(dir, "ok.img", floppy());
-  auto unknown = volumar({"-d", "C=" + image.string(), "info", "Q:"});
+  auto unknown = volumar({"-d", "C=" + image.string(), "info", "--properties", "Q:"});
   VOLUMAR_EXPECT_RUN(unknown, 2);
   EXPECT_NE(unknown.err.find("Q: names no drive"), std::string::npos) << unknown.err;
 
-  auto missing = volumar({"info", dir.file("nothing.img").string()});
+  auto missing = volumar({"info", "--properties", dir.file("nothing.img").string()});
   VOLUMAR_EXPECT_RUN(missing, 1);
   EXPECT_NE(missing.err.find("no such image"), std::string::npos) << missing.err;
-  auto missing_mapped = volumar({"-d", "C=" + dir.file("gone.img").string(), "info", "C:"});
+  auto missing_mapped = volumar({"-d", "C=" + dir.file("gone.img").string(), "info", "--properties", "C:"});
   VOLUMAR_EXPECT_RUN(missing_mapped, 1);
   EXPECT_NE(missing_mapped.err.find("gone.img"), std::string::npos) << missing_mapped.err;
 
@@ -226,13 +229,13 @@ TEST_F(VolumarInfo, UsageErrorsExitWithTwoAndHelpWithZero) {
       {},
       {"frobnicate"},
       {"info"},
-      {"info", "C:", "extra"},
-      {"--family", "nt4", "info", image.string()},
-      {"-d", "CC=" + image.string(), "info", "C:"},
-      {"-d", image.string(), "info", "C:"},
-      {"-d", "C=" + image.string() + ",type=Floppy", "info", "C:"},
-      {"-d", "C=" + image.string() + ",offset=12Q", "info", "C:"},
-      {"info", image.string(), "--read-only"},  // global options stand before the command
+      {"info", "--properties", "C:", "extra"},
+      {"--family", "nt4", "info", "--properties", image.string()},
+      {"-d", "CC=" + image.string(), "info", "--properties", "C:"},
+      {"-d", image.string(), "info", "--properties", "C:"},
+      {"-d", "C=" + image.string() + ",type=Floppy", "info", "--properties", "C:"},
+      {"-d", "C=" + image.string() + ",offset=12Q", "info", "--properties", "C:"},
+      {"info", "--properties", image.string(), "--read-only"},  // global options stand before the command
       {"dump", image.string(), "--section", "boot"},
       {"find", image.string(), "used"},
       {"mark", image.string(), "bad"},
@@ -247,8 +250,8 @@ TEST_F(VolumarInfo, UsageErrorsExitWithTwoAndHelpWithZero) {
     VOLUMAR_EXPECT_RUN(run, 2);
     EXPECT_FALSE(run.err.empty()) << run.command_line();
   }
-  for (const char* command :
-       {"info", "dump", "find", "mark", "write", "fill", "cipher", "call", "drives", "assoc", "edit", "demo"}) {
+  for (const char* command : {"info", "--properties", "dump", "find", "mark", "write", "fill", "cipher", "call",
+                              "drives", "assoc", "edit", "demo"}) {
     auto run = volumar({command, "--help"});
     VOLUMAR_EXPECT_RUN(run, 0);
     EXPECT_NE(run.out.find("Usage"), std::string::npos) << command;
@@ -262,15 +265,15 @@ TEST_F(VolumarInfo, UsageErrorsExitWithTwoAndHelpWithZero) {
 
 TEST_F(VolumarInfo, TraceShowsThePlatformCallsOnStandardError) {
   const auto image = make_image(dir, "t.img", floppy());
-  const auto plain = volumar({"info", image.string()});
-  const auto nt = volumar({"--trace", "info", image.string()});
+  const auto plain = volumar({"info", "--properties", image.string()});
+  const auto nt = volumar({"--trace", "info", "--properties", image.string()});
   VOLUMAR_EXPECT_RUN(nt, 0);
   EXPECT_EQ(nt.out, plain.out) << "the trace goes to standard error only";
   EXPECT_NE(nt.err.find("CreateFileA(\"\\\\\\\\.\\\\C:\""), std::string::npos) << nt.err;
   EXPECT_NE(nt.err.find("ReadFile("), std::string::npos);
   EXPECT_TRUE(plain.err.empty()) << plain.err;
 
-  const auto nine = volumar({"--trace", "--family", "9x", "info", image.string()});
+  const auto nine = volumar({"--trace", "--family", "9x", "info", "--properties", image.string()});
   VOLUMAR_EXPECT_RUN(nine, 0);
   EXPECT_NE(nine.err.find("CreateFileA(\"\\\\\\\\.\\\\VWIN32\""), std::string::npos) << nine.err;
   EXPECT_NE(nine.err.find("DeviceIoControl("), std::string::npos);

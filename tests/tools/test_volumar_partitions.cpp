@@ -81,7 +81,7 @@ TEST_F(VolumarPartitions, EachFatPartitionReadsAsFsstatReadsItAtItsStart) {
   } cases[] = {{mbr, kFat16}, {mbr, kFat32}, {mbr, kLogical}, {gpt, kFat16}, {gpt, kFat32}};
   for (const auto& [disk, v] : cases) {
     SCOPED_TRACE(disk.filename().string() + " partition " + v.number_text());
-    const auto run = volumar({"info", disk.string(), "--partition", v.number_text()});
+    const auto run = volumar({"info", "--properties", disk.string(), "--partition", v.number_text()});
     VOLUMAR_EXPECT_RUN(run, 0);
     const auto peer = fixtures::run_tool({"fsstat", "-o", std::to_string(v.start), disk.string()});
     ASSERT_TRUE(peer.ok()) << peer.describe();
@@ -102,11 +102,11 @@ TEST_F(VolumarPartitions, EachFatPartitionReadsAsFsstatReadsItAtItsStart) {
 }
 
 TEST_F(VolumarPartitions, EveryPlacementOfTheFirstPartitionNamesTheSameVolume) {
-  const auto reference = volumar({"info", mbr.string(), "--partition", "1"});
+  const auto reference = volumar({"info", "--properties", mbr.string(), "--partition", "1"});
   VOLUMAR_EXPECT_RUN(reference, 0);
   for (const std::string placement : {",partition=1", ",offset=2048s", ",offset=1MiB", ",offset=1024KiB",
                                       ",offset=0x100000,length=10M", ",offset=1M,length=20480S"}) {
-    const auto run = volumar({"-d", "C=" + mbr.string() + placement, "info", "C:"});
+    const auto run = volumar({"-d", "C=" + mbr.string() + placement, "info", "--properties", "C:"});
     VOLUMAR_EXPECT_RUN(run, 0);
     EXPECT_EQ(run.out, reference.out) << placement;
   }
@@ -120,7 +120,7 @@ TEST_F(VolumarPartitions, WrongChoicesSayWhatThereIs) {
     std::string first_line;
     bool lists_partitions;
   } cases[] = {
-      {{"info", m},
+      {{"info", "--properties", m},
        1,
        m + " is a whole disk with a partition table (MBR), not a FAT volume; use --partition N or -d C=" + m +
            ",partition=N:",
@@ -133,20 +133,23 @@ TEST_F(VolumarPartitions, WrongChoicesSayWhatThereIs) {
            g + ",partition=N:",
        true},
       {{"find", m, "free", "--partition", "4"}, 2, m + " has no partition 4; its partitions are:", true},
-      {{"-d", "C=" + g + ",partition=5", "info", "C:"}, 2, g + " has no partition 5; its partitions are:", true},
-      {{"info", m, "--partition", "3"},
+      {{"-d", "C=" + g + ",partition=5", "info", "--properties", "C:"},
+       2,
+       g + " has no partition 5; its partitions are:",
+       true},
+      {{"info", "--properties", m, "--partition", "3"},
        2,
        "partition 3 of " + m + " is an extended partition, which only holds the logical partitions (5 and on):",
        true},
-      {{"-d", "C=" + m, "info", "C:", "--partition", "1"},
+      {{"-d", "C=" + m, "info", "--properties", "C:", "--partition", "1"},
        2,
        "--partition goes with the path of a disk; for a letter map it with -d C=PATH,partition=N",
        false},
-      {{"-d", "C=" + m + ",partition=1,offset=2048s", "info", "C:"},
+      {{"-d", "C=" + m + ",partition=1,offset=2048s", "info", "--properties", "C:"},
        2,
        "--drive C: partition= places the volume itself; give it without offset= and length=",
        false},
-      {{"-d", "C=" + m + ",offset=2048x", "info", "C:"}, 2, "not a byte count: '2048x'", false},
+      {{"-d", "C=" + m + ",offset=2048x", "info", "--properties", "C:"}, 2, "not a byte count: '2048x'", false},
       // The partition's length bounds even raw sectors: the next sector is partition 2's.
       {{"--no-journal", "fill", m, "--partition", "1", "--raw", "--sector", "20480", "--yes"},
        2,
@@ -168,7 +171,7 @@ TEST_F(VolumarPartitions, WrongChoicesSayWhatThereIs) {
 TEST_F(VolumarPartitions, APartitionPastTheEndOfItsImageIsCutAndReadOnly) {
   std::filesystem::resize_file(mbr, 30 * 1024 * 1024);
   const auto before = read_file(mbr);
-  const auto info = volumar({"info", mbr.string(), "--partition", "2"});
+  const auto info = volumar({"info", "--properties", mbr.string(), "--partition", "2"});
   VOLUMAR_EXPECT_RUN(info, 0);
   EXPECT_EQ(lines(info.err).at(0), "volumar: warning: partition 2 of " + mbr.string() +
                                        " reaches 22020096 bytes (43008 sectors) past the end of the disk; it is "

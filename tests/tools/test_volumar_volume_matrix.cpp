@@ -86,7 +86,7 @@ TEST_F(VolumeMatrix, ClusterNumbersAgreeWithTheSleuthKitAndMarksStayClean) {
     auto sector_of = [&](std::uint64_t c) { return fs.cluster_area.first + (c - 2) * fs.sectors_per_cluster(); };
 
     // Geometry: the sections and the type agree with fsstat.
-    const auto info = volumar({"info", img});
+    const auto info = volumar({"info", "--properties", img});
     VOLUMAR_EXPECT_RUN(info, 0);
     EXPECT_EQ(field(info.out, "VolumarPP"), fs.fs_type);
     EXPECT_EQ(
@@ -171,19 +171,19 @@ TEST_F(VolumeMatrix, AFat32RootClusterMarkedBadStillOpens) {
     const auto copies = fat_copies(v.image);
     EXPECT_TRUE(copies.front() == copies.back());
     // The root chain ends at the bad entry, with what it counted, and says so.
-    const auto info = volumar({"info", img});
+    const auto info = volumar({"info", "--properties", img});
     VOLUMAR_EXPECT_RUN(info, 0);
     EXPECT_NE(info.err.find("root directory's cluster chain is damaged"), std::string::npos) << info.describe();
     const auto bad = volumar({"find", img, "bad"});
     EXPECT_EQ(field(bad.out, "Cluster"), std::to_string(root)) << bad.describe();
     VOLUMAR_EXPECT_RUN(volumar({"mark", img, "free", "--cluster", std::to_string(root), "--yes", "--force"}), 0);
-    VOLUMAR_EXPECT_RUN(volumar({"info", img}), 0);
+    VOLUMAR_EXPECT_RUN(volumar({"info", "--properties", img}), 0);
   }
 }
 
 TEST_F(VolumeMatrix, ATypeTextThatDisagreesIsALabel) {
   const Volume v = made_by_mkfs("says-fat12.img", fat16(), "FAT12   ");
-  const auto info = volumar({"info", v.image.string()});
+  const auto info = volumar({"info", "--properties", v.image.string()});
   VOLUMAR_EXPECT_RUN(info, 0);
   EXPECT_EQ(field(info.out, "VolumarPP"), "FAT16");
   EXPECT_NE(info.err.find("type text \"FAT12\" disagrees"), std::string::npos) << info.describe();
@@ -223,7 +223,7 @@ TEST_F(VolumeMatrix, VolumesPastTwoToTheThirtyOneSectors) {
   const auto l = b.layout();
   ASSERT_GE(l.cluster_count, 16u << 20);
 
-  const auto info = volumar({"info", img});
+  const auto info = volumar({"info", "--properties", img});
   VOLUMAR_EXPECT_RUN(info, 0);
   EXPECT_EQ(field(info.out, "TotalSectorsPP"), std::to_string(total));
   EXPECT_NE(info.err.find("cluster chain is damaged"), std::string::npos) << info.describe();

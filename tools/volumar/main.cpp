@@ -2,10 +2,14 @@
 #include <unistd.h>
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/automation/automation_error.h"
 #include "platform/descriptor_reuse.h"
@@ -34,22 +38,40 @@ std::string command_line(int argc, char** argv) {
   return out;
 }
 
-// The word a command that wants a subcommand was given instead of one.
+// Edits that turn a into b: a mistyped command is a few away from its name.
+std::size_t edit_distance(const std::string& a, const std::string& b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0]++;
+    for (std::size_t j = 1; j <= b.size(); ++j)
+      diagonal = std::exchange(row[j], std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])}));
+  }
+  return row[b.size()];
+}
+
+// The word a command that wants a subcommand was given instead of one, the
+// nearest command and all of them.
 std::optional<std::string> unknown_command(const CLI::App& app) {
   const CLI::App* at = &app;
   while (!at->get_subcommands().empty()) at = at->get_subcommands().front();
   if (at->get_require_subcommand_min() == 0 || at->remaining().empty()) return std::nullopt;
-  std::string name = "volumar";
-  for (const CLI::App* up = at; up->get_parent(); up = up->get_parent())
-    name.insert(7, up->get_name()).insert(7, 1, ' ');
   const std::string word = at->remaining().front();
   if (word.starts_with("-")) return std::nullopt;
-  std::string out = "unknown command '";
-  out += word;
-  out += "' (";
-  out += name;
-  out += " --help lists them)";
-  return out;
+  std::string out = "unknown command '" + word + "'";
+  std::string names, nearest;
+  std::size_t best = 3;  // further than this is no typo
+  for (const CLI::App* command : at->get_subcommands([](const CLI::App* c) { return !c->get_group().empty(); })) {
+    const std::string& name = command->get_name();
+    names += (names.empty() ? "" : ", ") + name;
+    const std::size_t d = name.starts_with(word) ? 1 : edit_distance(word, name);
+    if (d < best) {
+      best = d;
+      nearest = name;
+    }
+  }
+  if (!nearest.empty()) out += "; did you mean '" + nearest + "'?";
+  return out + " (commands: " + names + ")";
 }
 
 }  // namespace
@@ -93,12 +115,24 @@ int main(int argc, char** argv) {
   add_undo_command(ctx);
   add_boot_command(ctx);
   add_demo_command(ctx);
+  add_completion_command(ctx);  // hidden; walks the commands above
 
+  // Bytes that are no UTF-8 would reach the library as replacement
+  // characters and messages as garbage: name the argument instead.
+  for (int i = 1; i < argc; ++i)
+    if (invalid_utf8_at(argv[i])) {
+      const std::string who = i > 1 && argv[i - 1][0] == '-' && !std::strchr(argv[i - 1], '=')
+                                  ? std::string(argv[i - 1])
+                                  : "argument " + std::to_string(i);
+      return report(who + ": " + unusable_name(argv[i]), kExitUsage);
+    }
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     if (const auto unknown = unknown_command(app)) return report(*unknown, kExitUsage);

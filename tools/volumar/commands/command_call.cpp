@@ -217,7 +217,7 @@ int run_call(const CallOptions& o, const GlobalOptions& globals) {
   steps.reserve(o.steps.size());
   for (const std::string& s : o.steps) steps.push_back(parse_step(s));
   if (!o.script.empty()) read_script(o.script, steps);
-  open_registry(globals);
+  open_registry_when_needed(globals);
   const std::string progid = progid_for(o.class_name);
   win::ObjectRef object;
   try {
@@ -226,9 +226,12 @@ int run_call(const CallOptions& o, const GlobalOptions& globals) {
     fail(progid + ": error " + std::to_string(e.number()) + ": " + ansi_to_utf8(e.description()));
   }
   ScriptHost host(object);
+  bool ran = true;
   for (const Step& step : steps)
-    if (!host.run(step)) return kExitFailed;
-  return 0;
+    if (!(ran = host.run(step))) break;
+  // The member that needed the store could tell no more than that it failed.
+  if (const auto& why = registry_open_failure()) fail(*why);
+  return ran ? 0 : kExitFailed;
 }
 
 }  // namespace
@@ -248,6 +251,8 @@ void add_call_command(CommandContext& ctx) {
       "printed after the call as '  $var = VALUE'), True, False, Empty, Nothing, or nothing (omitted).\n"
       "A step in a --script file is written as on the command line, without shell quoting.\n"
       "A run-time error prints 'Name: error N: description' and ends with exit status 1.\n"
+      "The registry store is opened at the first member that uses it; a script that\n"
+      "does not creates none.\n"
       "Example: volumar -d C=fd.img call clsQzVolmDrwA 'DrivePP=\"C:\"' DiskSectionPP=3 MinSectorPP");
   sub->add_flag("--list", o->list, "Print the class's member table: name, kind, dispatch id, arguments");
   sub->add_option("CLASS", o->class_name, "clsQzVolmDrwA, clsQzVolumarA, ... or a ProgID")->required();

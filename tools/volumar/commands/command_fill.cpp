@@ -44,7 +44,8 @@ int run_fill(const FillOptions& o) {
   // The member does not report the write's outcome; the sector does.
   const auto bytes = session.read_sectors(o.sector, 1);
   if (!dry_run() && !std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0x3F; })) {
-    if (win::DriveMap::is_read_only(session.letter())) fail("nothing written: the volume is read-only");
+    if (win::DriveMap::is_read_only(session.letter()))
+      fail(given_name(session.letter()) + ": nothing written: the volume is read-only");
     fail("the write failed");
   }
   std::printf("Filled sector %lld\n", static_cast<long long>(o.sector));

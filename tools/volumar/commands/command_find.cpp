@@ -6,6 +6,7 @@
 #include "tools/volumar/commands/commands.h"
 #include "tools/volumar/host/drive_argument.h"
 #include "tools/volumar/host/editor_session.h"
+#include "tools/volumar/host/json_output.h"
 #include "tools/volumar/host/number_option.h"
 #include "tools/volumar/host/tool_error.h"
 #include "volume/fat_entries.h"
@@ -20,22 +21,27 @@ struct FindOptions {
   std::int64_t after = -1;
   bool all = false;
   bool sectors = false;
+  bool json = false;
 };
 
 // Every cluster in the state: one "Cluster: C  Sectors: F-L" line each, or
 // with sectors_only every sector they cover, one number a line, as
 // badblocks lists blocks.
-int list_all(const volumar::VolumeGeometry& g, std::int32_t state, bool sectors_only) {
+int list_all(const volumar::VolumeGeometry& g, std::int32_t state, bool sectors_only, bool json) {
   std::int64_t found = 0;
+  Json clusters = Json::array();
   for (std::int32_t c = volumar::FindFatEntry(1, state); c != 0; c = volumar::FindFatEntry(c, state)) {
     ++found;
     const std::uint64_t first = g.sector_of(static_cast<std::uint64_t>(c)), last = first + g.sectors_per_cluster - 1;
-    if (sectors_only)
+    if (json)
+      clusters.push_back({{"cluster", c}, {"first_sector", first}, {"last_sector", last}});
+    else if (sectors_only)
       for (std::uint64_t s = first; s <= last; ++s) std::printf("%llu\n", static_cast<unsigned long long>(s));
     else
       std::printf("Cluster: %d  Sectors: %llu-%llu\n", c, static_cast<unsigned long long>(first),
                   static_cast<unsigned long long>(last));
   }
+  if (json) print_json({{"clusters", clusters}});
   return found ? 0 : 1;
 }
 
@@ -53,10 +59,18 @@ int run_find(const FindOptions& o) {
     if (sector >= g.first_data_sector) start = g.cluster_of(sector).value_or(g.last_cluster());
   }
   const auto state = o.state == "free" ? volumar::kFatFree : volumar::kFatBad;
-  if (o.all) return list_all(g, state, o.sectors);
+  if (o.all) return list_all(g, state, o.sectors, o.json);
   const std::int64_t cluster = volumar::FindFatEntry(static_cast<std::int32_t>(start), state);
+  if (cluster == 0 && o.json) {
+    print_json({{"cluster", nullptr}, {"first_sector", nullptr}});
+    return 1;
+  }
   if (cluster == 0)
     fail("no " + o.state + " cluster" + (o.after >= 0 ? " after sector " + std::to_string(o.after) : ""));
+  if (o.json) {
+    print_json({{"cluster", cluster}, {"first_sector", g.sector_of(static_cast<std::uint64_t>(cluster))}});
+    return 0;
+  }
   std::printf("Cluster: %lld\nSector: %llu\n", static_cast<long long>(cluster),
               static_cast<unsigned long long>(g.sector_of(static_cast<std::uint64_t>(cluster))));
   return 0;
@@ -78,7 +92,9 @@ void add_find_command(CommandContext& ctx) {
   sub->add_flag("--all", o->all, "Every such cluster, one line each (exit 1 when there is none)");
   sub->add_flag("--sectors", o->sectors,
                 "With --all: every sector those clusters cover, one number a line, as badblocks lists blocks");
+  add_json_flag(*sub, o->json);
   sub->callback([&run = ctx.run, o, sub] {
+    if (o->sectors && o->json) throw CLI::ValidationError("--sectors", "excludes --json");
     if (o->sectors && !o->all) throw CLI::ValidationError("--sectors", "needs --all");
     if (o->all && sub->count("--after-sector")) throw CLI::ValidationError("--all", "excludes --after-sector");
     run = [o] { return run_find(*o); };

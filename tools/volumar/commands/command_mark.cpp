@@ -12,8 +12,8 @@
 
 #include "format/fat_entry.h"
 #include "platform/drive_map.h"
-#include "tools/volumar/host/bad_block_list.h"
 #include "tools/volumar/commands/commands.h"
+#include "tools/volumar/host/bad_block_list.h"
 #include "tools/volumar/host/drive_argument.h"
 #include "tools/volumar/host/editor_session.h"
 #include "tools/volumar/host/number_option.h"

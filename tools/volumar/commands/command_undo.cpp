@@ -7,9 +7,9 @@
 #include "tools/volumar/commands/commands.h"
 #include "tools/volumar/host/drive_argument.h"
 #include "tools/volumar/host/far_sectors.h"
-#include "tools/volumar/journal/journal_sectors.h"
 #include "tools/volumar/host/number_option.h"
 #include "tools/volumar/host/tool_error.h"
+#include "tools/volumar/journal/journal_sectors.h"
 #include "tools/volumar/journal/write_guard.h"
 #include "tools/volumar/journal/write_journal.h"
 

@@ -114,7 +114,8 @@ int run_write(const WriteOptions& o) {
   std::vector<std::uint8_t> span = session.read_sectors(o.sector, sectors);
   std::copy(data.begin(), data.end(), span.begin() + o.offset);
   if (!session.write_sectors(o.sector, span)) {
-    if (win::DriveMap::is_read_only(session.letter())) fail("nothing written: the volume is read-only");
+    if (win::DriveMap::is_read_only(session.letter()))
+      fail(given_name(session.letter()) + ": nothing written: the volume is read-only");
     fail("the write failed");
   }
   std::printf("Wrote %zu bytes at byte %lld of sector %lld\n", data.size(), static_cast<long long>(o.offset),

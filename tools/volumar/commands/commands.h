@@ -35,5 +35,6 @@ void add_edit_command(CommandContext& ctx);
 void add_history_command(CommandContext& ctx);
 void add_undo_command(CommandContext& ctx);
 void add_boot_command(CommandContext& ctx);
+void add_completion_command(CommandContext& ctx);
 
 }  // namespace volumar_tool

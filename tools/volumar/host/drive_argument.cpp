@@ -13,10 +13,12 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <vector>
 
 #include "tools/volumar/host/number_option.h"
 #include "tools/volumar/host/partition_table.h"
+#include "tools/volumar/host/text.h"
 #include "tools/volumar/host/tool_error.h"
 
 namespace volumar_tool {
@@ -144,8 +146,8 @@ char letter_for_path(const DriveArgument& drive) {
 
 void check_raw_volume(char letter) {
   const auto mapping = win::DriveMap::find(letter);
-  if (mapping->path.empty()) fail(std::string(1, letter) + ": has no raw volume (only a folder)");
-  require_image_or_device(mapping->path, std::string(1, letter) + ": ");
+  if (mapping->path.empty()) fail(std::string{letter, ':'} + " has no raw volume (only a folder)");
+  require_image_or_device(mapping->path, "");
   refuse_partitioned_disk(letter, *mapping);
 }
 
@@ -161,6 +163,7 @@ const char* unusable_file_kind(unsigned mode) {
 }
 
 void require_image_or_device(const std::string& path, const std::string& who) {
+  if (const std::string why = unusable_name(path); !why.empty()) usage_error(who + "the path " + why);
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
     if (errno == ENOENT) fail(who + "no such image or device: " + path);
@@ -288,10 +291,27 @@ char resolve_drive_argument(std::string_view text) {
   return resolve_drive_argument(DriveArgument{std::string(text), std::nullopt});
 }
 
+namespace {
+// What the user named each letter's drive by, for messages.
+std::map<char, std::string>& given_names() {
+  static std::map<char, std::string> names;
+  return names;
+}
+}  // namespace
+
 char resolve_drive_argument(const DriveArgument& drive) {
-  const char letter = is_drive_letter_text(drive.text) ? named_letter(drive) : letter_for_path(drive);
+  const bool by_letter = is_drive_letter_text(drive.text);
+  const char letter = by_letter ? named_letter(drive) : letter_for_path(drive);
+  std::string name = by_letter ? std::string{letter, ':'} : drive.text;
+  if (drive.partition) name += " partition " + std::to_string(*drive.partition);
+  given_names()[letter] = name;
   check_raw_volume(letter);
   return letter;
+}
+
+std::string given_name(char letter) {
+  const auto found = given_names().find(letter);
+  return found != given_names().end() ? found->second : std::string{letter, ':'};
 }
 
 }  // namespace volumar_tool

@@ -63,6 +63,10 @@ void add_drive_argument(CLI::App& command, DriveArgument& drive);
 char resolve_drive_argument(const DriveArgument& drive);
 char resolve_drive_argument(std::string_view text);
 
+// The drive as the command line named it (the path given, or "C:"), for
+// messages: the letter a path was mapped to means nothing to the user.
+std::string given_name(char letter);
+
 // "C:" for a letter: the drive text handed to the library.
 std::u16string drive_text(char letter);
 

@@ -88,7 +88,7 @@ EditorSession::EditorSession(char letter) : letter_(letter), drive_(drive_text(l
   }
   if (box_shown("Validation Fails")) fail(std::string(1, letter) + ": the drive cannot be selected");
   fs_type_ = utf8(win::to_string(get(u"VolumarPP")));
-  if (fs_type_.empty()) fail(std::string(1, letter) + ": " + unrecognised_volume(letter));
+  if (fs_type_.empty()) fail(given_name(letter) + ": " + unrecognised_volume(letter));
   geometry_ = volumar::DriveInfo().Geometry;
   if (!is_fat()) return;
   for (int s = 0; s < kSectionCount; ++s) sections_[s] = section(s);
@@ -128,14 +128,28 @@ bool EditorSession::write_sectors(std::int64_t first, const std::vector<std::uin
   return win::to_bool(call(u"WriteSectorData"));
 }
 
-win::Variant EditorSession::get(std::u16string_view name) { return win::get_property(editor_, name); }
+namespace {
+// A member that raised: "volumar: <member>: <description> (error N)".
+template <typename Work>
+auto naming_member(std::u16string_view name, Work work) {
+  try {
+    return work();
+  } catch (const win::AutomationError& e) {
+    fail(utf8(name) + ": " + ansi_to_utf8(e.description()) + " (error " + std::to_string(e.number()) + ")");
+  }
+}
+}  // namespace
+
+win::Variant EditorSession::get(std::u16string_view name) {
+  return naming_member(name, [&] { return win::get_property(editor_, name); });
+}
 
 void EditorSession::put(std::u16string_view name, win::Variant value) {
-  win::put_property(editor_, name, std::move(value));
+  naming_member(name, [&] { win::put_property(editor_, name, std::move(value)); });
 }
 
 win::Variant EditorSession::call(std::u16string_view name, std::vector<win::Variant> args) {
-  return win::call_method(editor_, name, std::move(args));
+  return naming_member(name, [&] { return win::call_method(editor_, name, std::move(args)); });
 }
 
 std::int64_t EditorSession::get_long(std::u16string_view name) { return win::to_long(get(name)); }

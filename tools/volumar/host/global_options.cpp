@@ -10,15 +10,19 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <optional>
 
 #include "platform/drive_map.h"
 #include "platform/family.h"
 #include "platform/registry/registry.h"
 #include "tools/volumar/host/drive_argument.h"
 #include "tools/volumar/host/message_box_printer.h"
+#include "tools/volumar/host/progress_bar.h"
+#include "tools/volumar/host/text.h"
 #include "tools/volumar/host/tool_error.h"
 #include "tools/volumar/host/trace_printer.h"
 #include "tools/volumar/journal/undo_journal.h"
+#include "volumar10/version.h"
 
 namespace volumar_tool {
 
@@ -48,11 +52,15 @@ void add_global_options(CLI::App& app, GlobalOptions& o) {
   app.add_option("--fault", o.fault)->group("");
   app.add_flag("--trace", o.trace, "Print every platform call on standard error");
   app.add_flag("--read-only", o.read_only, "Open every volume read-only: writes fail and nothing changes");
+  app.add_flag("-q,--quiet", o.quiet, "No progress bars, even on a terminal");
+  app.set_version_flag("-V,--version", std::string("volumar ") + volumar::kVersionString,
+                       "Print the program's version and exit");
 }
 
 void apply_global_options(const GlobalOptions& o) {
   install_message_box_printer();
   if (o.trace) install_trace_printer();
+  if (o.quiet) disable_progress();
   win::set_family(o.family == "9x" ? win::Family::Win9x : win::Family::NT);
   std::map<char, std::string> given;
   for (const std::string& text : o.drives) {
@@ -62,10 +70,11 @@ void apply_global_options(const GlobalOptions& o) {
                   "' and '" + text + "')");
     win::DriveMap::map(mapping.letter, mapping.volume);
   }
-  // A missing disk is no disk; one that is there must have sectors to read.
+  // A disk must be there and have sectors to read.
   for (const std::string& disk : o.disks) {
+    if (const std::string why = unusable_name(disk); !why.empty()) usage_error("--disk: the path " + why);
     struct stat st {};
-    if (::stat(disk.c_str(), &st) != 0) continue;
+    if (::stat(disk.c_str(), &st) != 0) usage_error("--disk " + disk + ": " + std::strerror(errno));
     if (const char* kind = unusable_file_kind(st.st_mode))
       usage_error("--disk " + disk + ": " + kind + ", not an image or device");
   }
@@ -84,18 +93,38 @@ std::string default_registry_path() {
   return (base / "volumar10" / "registry.db").string();
 }
 
-void open_registry(const GlobalOptions& o) {
-  const std::filesystem::path path = o.registry.empty() ? default_registry_path() : o.registry;
+namespace {
+
+// Why the store did not open, or nothing when it did.
+std::optional<std::string> use_registry_file(const std::string& registry) {
+  const std::filesystem::path path = registry.empty() ? default_registry_path() : registry;
   std::error_code ec;
   if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
   const std::string what = "cannot open the registry store " + path.string() + ": ";
   struct stat st {};
   const bool there = ::stat(path.c_str(), &st) == 0;
   // A FIFO would block the store's first read.
-  if (const char* kind = there ? unusable_file_kind(st.st_mode) : nullptr) fail(what + kind + ", not a file");
-  if (win::registry_use_file(path)) return;
-  if (::stat(path.c_str(), &st) != 0 || ::access(path.c_str(), R_OK | W_OK) != 0) fail(what + std::strerror(errno));
-  fail(what + "not a registry store");
+  if (const char* kind = there ? unusable_file_kind(st.st_mode) : nullptr) return what + kind + ", not a file";
+  if (win::registry_use_file(path)) return std::nullopt;
+  if (::stat(path.c_str(), &st) != 0 || ::access(path.c_str(), R_OK | W_OK) != 0) return what + std::strerror(errno);
+  return what + "not a registry store";
 }
+
+std::optional<std::string> g_registry_failure;
+
+}  // namespace
+
+void open_registry(const GlobalOptions& o) {
+  if (auto why = use_registry_file(o.registry)) fail(*why);
+}
+
+void open_registry_when_needed(const GlobalOptions& o) {
+  win::registry_open_when_needed([registry = o.registry] {
+    g_registry_failure = use_registry_file(registry);
+    return !g_registry_failure;
+  });
+}
+
+const std::optional<std::string>& registry_open_failure() { return g_registry_failure; }
 
 }  // namespace volumar_tool

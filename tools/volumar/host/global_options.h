@@ -1,6 +1,7 @@
 // The options that stand before the command, and how they configure the
 // platform the library runs on.
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@ struct GlobalOptions {
   std::string registry;
   bool trace = false;
   bool read_only = false;
+  bool quiet = false;
   std::string journal;
   bool no_journal = false;
   bool dry_run = false;
@@ -34,6 +36,10 @@ void apply_global_options(const GlobalOptions& options);
 // user's data folder. Only the commands that use the registry call this, so
 // that reading a volume never creates a file.
 void open_registry(const GlobalOptions& options);
+// The same, at the first registry call a library member makes; a member that
+// never makes one leaves no file. Afterwards, why the store did not open.
+void open_registry_when_needed(const GlobalOptions& options);
+const std::optional<std::string>& registry_open_failure();
 std::string default_registry_path();
 
 }  // namespace volumar_tool

@@ -12,13 +12,15 @@ namespace volumar_tool {
 namespace {
 
 bool g_line_dirty = false;
+bool g_quiet = false;
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 // Work shorter than this never shows a bar, so quick commands stay quiet.
 constexpr auto kShowAfter = std::chrono::milliseconds(300);
 
 }  // namespace
 
-bool progress_enabled() { return isatty(STDERR_FILENO) == 1; }
+bool progress_enabled() { return !g_quiet && isatty(STDERR_FILENO) == 1; }
+void disable_progress() { g_quiet = true; }
 
 void clear_progress_line() {
   if (!g_line_dirty) return;

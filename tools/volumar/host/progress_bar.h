@@ -28,8 +28,10 @@ class ProgressBar {
   std::chrono::steady_clock::time_point last_draw_;
 };
 
-// Whether progress may be drawn at all: standard error is a terminal.
+// Whether progress may be drawn at all: standard error is a terminal and
+// no -q asked for silence.
 bool progress_enabled();
+void disable_progress();
 // Erases a progress line so that another message can be printed on stderr.
 void clear_progress_line();
 

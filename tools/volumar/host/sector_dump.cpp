@@ -2,6 +2,7 @@
 #include "tools/volumar/host/sector_dump.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
@@ -23,7 +24,7 @@ SectorDumper::Piece SectorDumper::piece(const std::string& text) {
   return p;
 }
 
-SectorDumper::SectorDumper(std::size_t bytes_per_sector) {
+SectorDumper::SectorDumper(std::size_t bytes_per_sector, Style style) {
   if (bytes_per_sector == 0 || bytes_per_sector % kRow != 0)
     throw std::invalid_argument("the sector size is not a whole number of 16-byte rows");
   std::size_t widest_prefix = 0;
@@ -37,14 +38,16 @@ SectorDumper::SectorDumper(std::size_t bytes_per_sector) {
     const char pair[4] = {static_cast<char>(volumar::kDumpHexDigits[b >> 4]),
                           static_cast<char>(volumar::kDumpHexDigits[b & 15]), ' ', 0};
     std::memcpy(&hex_[b], pair, 4);
-    const std::string c = win::utf16_to_utf8(std::u16string(1, volumar::row_char(static_cast<std::uint8_t>(b))));
+    const char16_t shown = volumar::row_char(static_cast<std::uint8_t>(b));
+    const bool control = shown < 0x20 || (shown >= 0x7F && shown < 0xA0);
+    const std::string c = style.dots && control ? "." : win::utf16_to_utf8(std::u16string(1, shown));
     if (c.size() > sizeof char_[b]) throw std::invalid_argument("a row character is too long");
     std::memcpy(&char_[b], c.data(), c.size());
     char_size_[b] = static_cast<std::uint8_t>(c.size());
     widest_char = std::max(widest_char, c.size());
   }
   after_hex_ = piece(win::utf16_to_utf8(volumar::kDumpAfterHex));
-  line_end_ = piece(win::utf16_to_utf8(volumar::kDumpLineEnd));
+  line_end_ = piece(style.crlf ? win::utf16_to_utf8(volumar::kDumpLineEnd) : std::string("\n"));
   const std::size_t max_line = widest_prefix + 3 * kRow + after_hex_.size + kRow * widest_char + line_end_.size;
   room_ = max_line * prefix_.size() + kOverrun;
 }
@@ -75,6 +78,33 @@ void SectorDumper::append(std::string& out, const std::uint8_t* sector) const {
   out.resize(start + room_);
   char* end = write(out.data() + start, sector);
   out.resize(static_cast<std::size_t>(end - out.data()));
+}
+
+std::string canonical_dump(std::uint64_t offset, const std::uint8_t* bytes, std::size_t size, bool last) {
+  std::string out;
+  char field[24];
+  for (std::size_t row = 0; row < size; row += kRow) {
+    std::snprintf(field, sizeof field, "%08llx ", static_cast<unsigned long long>(offset + row));
+    out += field;
+    std::string text = "|";
+    for (std::size_t k = 0; k < kRow; ++k) {
+      if (k == 8) out += ' ';
+      if (row + k >= size) {
+        out += "   ";
+        continue;
+      }
+      const std::uint8_t b = bytes[row + k];
+      std::snprintf(field, sizeof field, " %02x", b);
+      out += field;
+      text += b >= 0x20 && b < 0x7F ? static_cast<char>(b) : '.';
+    }
+    out += "  " + text + "|\n";
+  }
+  if (last) {
+    std::snprintf(field, sizeof field, "%08llx\n", static_cast<unsigned long long>(offset + size));
+    out += field;
+  }
+  return out;
 }
 
 }  // namespace volumar_tool

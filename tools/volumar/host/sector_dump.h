@@ -13,8 +13,14 @@ namespace volumar_tool {
 
 class SectorDumper {
  public:
+  struct Style {
+    bool crlf = true;  // the library's CR LF line ends; LF otherwise
+    // DEL and the C1 controls shown as dots, which a terminal would obey.
+    bool dots = false;
+  };
   // bytes_per_sector must be a whole number of 16-byte rows.
-  explicit SectorDumper(std::size_t bytes_per_sector);
+  explicit SectorDumper(std::size_t bytes_per_sector, Style style);
+  explicit SectorDumper(std::size_t bytes_per_sector) : SectorDumper(bytes_per_sector, Style{}) {}
 
   // Room write() needs for one sector: the longest dump plus the few bytes
   // its fixed-width stores may touch past the end.
@@ -43,5 +49,9 @@ class SectorDumper {
   Piece after_hex_, line_end_;
   std::size_t room_ = 0;
 };
+
+// hexdump -C's lines for `size` bytes that start at byte `offset` of the
+// volume, and the line with the offset after them when `last`.
+std::string canonical_dump(std::uint64_t offset, const std::uint8_t* bytes, std::size_t size, bool last);
 
 }  // namespace volumar_tool

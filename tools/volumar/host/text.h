@@ -1,6 +1,7 @@
 // Text conversions between the library's UTF-16 and ANSI texts and the
 // terminal's UTF-8.
 #pragma once
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -16,6 +17,33 @@ inline std::string utf8(std::u16string_view text) { return win::utf16_to_utf8(te
 inline std::u16string utf16(std::string_view utf8_text) { return win::utf8_to_utf16(utf8_text); }
 // A text in the ANSI code page (message boxes, trace lines) for the terminal.
 inline std::string ansi_to_utf8(std::string_view ansi) { return win::utf16_to_utf8(win::ansi_to_utf16(ansi)); }
+
+// A text field of an on-disk record for a listing: ANSI bytes in UTF-8,
+// control bytes as dots, the padding at its end dropped.
+inline std::string stored_text(std::string_view ansi) {
+  std::string bytes(ansi);
+  for (char& c : bytes)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '.';
+  while (!bytes.empty() && (bytes.back() == ' ' || bytes.back() == '\0')) bytes.pop_back();
+  return ansi_to_utf8(bytes);
+}
+
+// A byte count in the largest binary unit that keeps it above 1: "1.41 MiB".
+inline std::string size_text(std::uint64_t bytes) {
+  const char* units[] = {"bytes", "KiB", "MiB", "GiB", "TiB"};
+  double value = static_cast<double>(bytes);
+  int unit = 0;
+  while (value >= 1024 && unit < 4) {
+    value /= 1024;
+    ++unit;
+  }
+  char text[32];
+  if (unit == 0)
+    std::snprintf(text, sizeof text, "%llu bytes", static_cast<unsigned long long>(bytes));
+  else
+    std::snprintf(text, sizeof text, "%.2f %s", value, units[unit]);
+  return text;
+}
 
 // Where the first byte that starts no well-formed UTF-8 sequence stands.
 inline std::optional<std::size_t> invalid_utf8_at(std::string_view s) {
@@ -34,6 +62,27 @@ inline std::optional<std::size_t> invalid_utf8_at(std::string_view s) {
     i += n;
   }
   return std::nullopt;
+}
+
+// The first control character (C0 or DEL) in a name, where a terminal or a
+// .reg file would take it for a command or a line end.
+inline std::optional<std::size_t> control_at(std::string_view s) {
+  for (std::size_t i = 0; i < s.size(); ++i)
+    if (static_cast<unsigned char>(s[i]) < 0x20 || s[i] == 0x7F) return i;
+  return std::nullopt;
+}
+
+// "not valid UTF-8 (byte 0xFF at offset 0)" or "holds a control character
+// (byte 0x0A at offset 3)" for a name that is either; empty otherwise.
+inline std::string unusable_name(std::string_view name) {
+  const auto bad = invalid_utf8_at(name);
+  const auto control = bad ? bad : control_at(name);
+  if (!control) return {};
+  char why[80];
+  std::snprintf(why, sizeof why, "%s (byte 0x%02X at offset %zu)",
+                bad ? "not valid UTF-8" : "holds a control character", static_cast<unsigned char>(name[*control]),
+                *control);
+  return why;
 }
 
 // A text argument for the library: malformed UTF-8 would reach it as

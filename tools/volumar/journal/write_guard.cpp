@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "platform/drive_map.h"
+#include "tools/volumar/host/drive_argument.h"
 #include "tools/volumar/host/tool_error.h"
 #include "tools/volumar/journal/write_journal.h"
 
@@ -94,7 +95,7 @@ void refuse_if_mounted(char letter, bool force) {
       hit = !backing.empty() && std::filesystem::weakly_canonical(backing, ec) == our_file;
     }
     if (hit)
-      fail(std::string(1, letter) + ": " + mapping->path + " is mounted (" + source + " on " + target +
+      fail(given_name(letter) + ": " + mapping->path + " is mounted (" + source + " on " + target +
            "); unmount it first, or give --force to write anyway");
   }
 }
@@ -112,7 +113,7 @@ void confirm_write(const std::string& question, bool yes) {
 
 void refuse_if_unwritable(char letter) {
   if (dry_run()) return;
-  std::string what(1, letter);
+  std::string what = given_name(letter);
   what += ": nothing written: ";
   if (win::DriveMap::is_read_only(letter)) fail(what + "the volume is read-only");
   const auto mapping = win::DriveMap::find(letter);
