@@ -64,7 +64,7 @@ TEST(VolumarOutputForms, InfoAgreesWithFsstatInWordsAndJsonForEachTypeAndFatCoun
     }
 }
 
-TEST(VolumarOutputForms, FindHistoryAndDrivesInJson) {
+TEST(VolumarOutputForms, FindHistoryDrivesAndMemberTablesInJson) {
   VOLUMAR_SKIP_WITHOUT_TOOLS("mkfs.fat");
   TempDir dir("volumar-forms");
   const auto img = make_image(dir, "f.img", floppy()).string();
@@ -84,6 +84,15 @@ TEST(VolumarOutputForms, FindHistoryAndDrivesInJson) {
   ASSERT_EQ(drives["drives"].size(), 1u);
   EXPECT_EQ(drives["drives"][0]["path"], "\\\\.\\PHYSICALDRIVE0");
   EXPECT_EQ(drives["drives"][0]["BytesPerSector"], 512);
+  // The member table, as call --list prints it line by line.
+  const Json members = json_of(volumar({"call", "--list", "clsQzVolmDrwA", "--json"}));
+  const auto listed = lines(volumar({"call", "--list", "clsQzVolmDrwA"}).out);
+  ASSERT_EQ(members["members"].size(), listed.size());
+  for (std::size_t i = 0; i < listed.size(); ++i)
+    EXPECT_TRUE(listed[i].starts_with(members["members"][i]["name"].get<std::string>() + " " +
+                                      members["members"][i]["kind"].get<std::string>()))
+        << listed[i];
+  EXPECT_EQ(volumar({"call", "clsQzVolmDrwA", "--json"}).exit_code, 2);
 }
 
 TEST(VolumarOutputForms, DumpsEndLinesInLfShowControlsAsDotsAndReadLikeHexdump) {

@@ -19,6 +19,7 @@
 #include "tools/volumar/commands/commands.h"
 #include "tools/volumar/host/editor_session.h"
 #include "tools/volumar/host/global_options.h"
+#include "tools/volumar/host/json_output.h"
 #include "tools/volumar/host/script_steps.h"
 #include "tools/volumar/host/text.h"
 #include "tools/volumar/host/tool_error.h"
@@ -29,6 +30,7 @@ namespace {
 
 struct CallOptions {
   bool list = false;
+  bool json = false;
   std::string class_name;
   std::vector<std::string> steps;
   std::string script;  // a file of steps, one per line; "-" is standard input
@@ -50,12 +52,29 @@ std::string hex_id(win::DISPID id) {
   return buf;
 }
 
-int list_members(const std::string& class_name) {
+int list_members(const std::string& class_name, bool json) {
   const volumar::ClassInfo* info = volumar::find_class(progid_for(class_name));
   if (!info) info = volumar::find_class(class_name);
   if (!info) fail(class_name + ": not a class of the library (its member table is not known)");
   std::string out;
+  Json members = Json::array();
   for (const volumar::MemberInfo& m : info->members()) {
+    if (json) {
+      Json params = Json::array();
+      for (const volumar::ParamDesc& p : m.params)
+        params.push_back({{"name", p.name},
+                          {"type", p.type.name},
+                          {"by_ref", p.by_ref},
+                          {"optional", p.optional},
+                          {"default", p.default_value ? Json(format_scalar(*p.default_value)) : Json()}});
+      const bool typed = m.result.vt != win::VarType::Empty || *m.result.name;
+      members.push_back({{"name", m.name},
+                         {"kind", kind_word(m.kind)},
+                         {"dispid", m.id},
+                         {"params", params},
+                         {"result", typed ? Json(m.result.name) : Json()}});
+      continue;
+    }
     out += std::string(m.name) + " " + kind_word(m.kind) + " " + hex_id(m.id) + " (";
     for (std::size_t i = 0; i < m.params.size(); ++i) {
       const volumar::ParamDesc& p = m.params[i];
@@ -68,7 +87,10 @@ int list_members(const std::string& class_name) {
     if (m.result.vt != win::VarType::Empty || *m.result.name) out += std::string(" As ") + m.result.name;
     out += "\n";
   }
-  std::fputs(out.c_str(), stdout);
+  if (json)
+    print_json({{"class", class_name}, {"members", members}});
+  else
+    std::fputs(out.c_str(), stdout);
   return 0;
 }
 
@@ -209,9 +231,10 @@ void read_script(const std::string& path, std::vector<Step>& steps) {
 }
 
 int run_call(const CallOptions& o, const GlobalOptions& globals) {
+  if (o.json && !o.list) usage_error("--json goes with --list: steps print their own values");
   if (o.list) {
     if (!o.steps.empty() || !o.script.empty()) usage_error("--list takes a class and no steps");
-    return list_members(o.class_name);
+    return list_members(o.class_name, o.json);
   }
   std::vector<Step> steps;
   steps.reserve(o.steps.size());
@@ -255,6 +278,7 @@ void add_call_command(CommandContext& ctx) {
       "does not creates none.\n"
       "Example: volumar -d C=fd.img call clsQzVolmDrwA 'DrivePP=\"C:\"' DiskSectionPP=3 MinSectorPP");
   sub->add_flag("--list", o->list, "Print the class's member table: name, kind, dispatch id, arguments");
+  add_json_flag(*sub, o->json);
   sub->add_option("CLASS", o->class_name, "clsQzVolmDrwA, clsQzVolumarA, ... or a ProgID")->required();
   sub->add_option("STEP", o->steps, "Steps to run in order");
   sub->add_option("--script", o->script, "Then the steps in FILE, one per line (- reads standard input)")

@@ -139,7 +139,7 @@ void EditorScreen::draw_rows(int first_line, int lines) {
     mvaddnstr(y, 0, offset, COLS);
     if (!text_alone && text_at - 1 < COLS) mvaddch(y, text_at - 1, '|');
     for (int k = 0; k < kRow; ++k) {
-      const std::size_t at = static_cast<std::size_t>(row * kRow + k);
+      const std::size_t at = static_cast<std::size_t>(row) * kRow + static_cast<std::size_t>(k);
       if (at >= bytes.size()) break;
       const std::uint8_t b = bytes[at];
       const bool here = at == model_.cursor();
@@ -185,7 +185,7 @@ int EditorScreen::dialog(const std::string& caption, const std::string& text, un
     box(w, 0, 0);
     mvwaddnstr(w, 0, 2, (" " + caption + " ").c_str(), width - 4);
     for (int i = 0; i < shown; ++i) {
-      const std::u16string l = win::utf8_to_utf16(body[static_cast<std::size_t>(scroll + i)]);
+      const std::u16string l = win::utf8_to_utf16(body[static_cast<std::size_t>(scroll) + static_cast<std::size_t>(i)]);
       const std::wstring wide(l.begin(), l.end());
       mvwaddnwstr(w, i + 1, 2, wide.c_str(), std::min(static_cast<int>(wide.size()), width - 4));
     }

@@ -84,7 +84,7 @@ std::string canonical_dump(std::uint64_t offset, const std::uint8_t* bytes, std:
   std::string out;
   char field[24];
   for (std::size_t row = 0; row < size; row += kRow) {
-    std::snprintf(field, sizeof field, "%08llx ", static_cast<unsigned long long>(offset + row));
+    std::snprintf(field, sizeof field, "%08llx ", static_cast<unsigned long long>(offset) + row);
     out += field;
     std::string text = "|";
     for (std::size_t k = 0; k < kRow; ++k) {
@@ -101,7 +101,7 @@ std::string canonical_dump(std::uint64_t offset, const std::uint8_t* bytes, std:
     out += "  " + text + "|\n";
   }
   if (last) {
-    std::snprintf(field, sizeof field, "%08llx\n", static_cast<unsigned long long>(offset + size));
+    std::snprintf(field, sizeof field, "%08llx\n", static_cast<unsigned long long>(offset) + size);
     out += field;
   }
   return out;
