@@ -74,20 +74,20 @@ int run_dump(const DumpOptions& o) {
   else if (!o.section.empty())
     first = session.section(section_from_word(o.section)).first;
   const std::int64_t bps = session.bytes_per_sector();
+  const auto ubps = static_cast<std::uint64_t>(bps);
   // A range in bytes covers whole sectors; -C shows just its bytes.
-  std::uint64_t start = static_cast<std::uint64_t>(first) * static_cast<std::uint64_t>(bps);
-  std::uint64_t size = static_cast<std::uint64_t>(o.count) * static_cast<std::uint64_t>(bps);
+  if (o.offset.empty() && o.length.empty()) session.check_sectors(first, o.count);
+  std::uint64_t start = static_cast<std::uint64_t>(first) * ubps;
+  std::uint64_t size = static_cast<std::uint64_t>(o.count) * ubps;
   if (!o.offset.empty()) start = bytes_option("--offset", o.offset, bps);
   if (!o.length.empty()) size = bytes_option("--length", o.length, bps);
   if (size == 0) usage_error("--length: 0 bytes is nothing to dump");
-  const auto ubps = static_cast<std::uint64_t>(bps);
-  const std::uint64_t end_sector = start / ubps + (start % ubps + size - 1) / ubps;
-  if (start / ubps >= static_cast<std::uint64_t>(session.total_sectors()) ||
-      end_sector >= static_cast<std::uint64_t>(session.total_sectors()))
-    session.check_sectors(static_cast<std::int64_t>(std::min<std::uint64_t>(end_sector, INT64_MAX)), 1);
+  const std::uint64_t volume_bytes = static_cast<std::uint64_t>(session.total_sectors()) * ubps;
+  if (start >= volume_bytes || size > volume_bytes - start)
+    usage_error(std::to_string(size) + " bytes from byte " + std::to_string(start) +
+                " run past the end of the volume (" + std::to_string(volume_bytes) + " bytes)");
   first = static_cast<std::int64_t>(start / ubps);
-  const auto count = static_cast<std::int64_t>(end_sector + 1 - start / ubps);
-  session.check_sectors(first, count);
+  const auto count = static_cast<std::int64_t>((start + size - 1) / ubps + 1 - start / ubps);
   if (o.canonical) return dump_canonical(session, start, size);
 
   const std::int64_t per_read = std::max<std::int64_t>(1, kReadBytes / bps);

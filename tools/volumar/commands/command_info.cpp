@@ -115,7 +115,7 @@ int print_layout(EditorSession& session, const std::string& given, bool json) {
                              {"Bytes per sector", std::to_string(g.bytes_per_sector)},
                              {"Sectors per cluster", std::to_string(g.sectors_per_cluster) + " (" +
                                                          std::to_string(cluster_bytes) + " bytes per cluster)"},
-                             {"Total sectors", std::to_string(g.total_sectors) + " (" + size_text(bytes) + ")"},
+                             {"Total sectors", std::to_string(g.total_sectors) + " (" + human_size(bytes) + ")"},
                              {"Hidden sectors", std::to_string(g.hidden_sectors)},
                              {"Reserved sectors", std::to_string(g.reserved_sectors) + " (" +
                                                       sector_span_text(0, g.reserved_sectors) + ")"}});

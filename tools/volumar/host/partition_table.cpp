@@ -13,6 +13,7 @@
 #include <memory>
 #include <type_traits>
 
+#include "tools/volumar/host/text.h"
 #include "tools/volumar/host/tool_error.h"
 
 namespace volumar_tool {
@@ -89,19 +90,6 @@ void probe_mbr_and_gpt_only(blkid_probe probe) {
   char* schemes[] = {dos, gpt, nullptr};
   blkid_probe_enable_partitions(probe, 1);
   blkid_probe_filter_partitions_type(probe, BLKID_FLTR_ONLYIN, schemes);
-}
-
-std::string human_size(std::uint64_t bytes) {
-  static const char* const units[] = {"B", "KiB", "MiB", "GiB", "TiB", "PiB"};
-  auto value = static_cast<double>(bytes);
-  std::size_t unit = 0;
-  while (value >= 1024 && unit + 1 < std::size(units)) {
-    value /= 1024;
-    ++unit;
-  }
-  char text[32];
-  std::snprintf(text, sizeof text, unit ? "%.1f %s" : "%.0f %s", value, units[unit]);
-  return text;
 }
 
 std::string aligned(const std::vector<std::vector<std::string>>& rows) {

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,20 +29,17 @@ inline std::string stored_text(std::string_view ansi) {
   return ansi_to_utf8(bytes);
 }
 
-// A byte count in the largest binary unit that keeps it above 1: "1.41 MiB".
-inline std::string size_text(std::uint64_t bytes) {
-  const char* units[] = {"bytes", "KiB", "MiB", "GiB", "TiB"};
-  double value = static_cast<double>(bytes);
-  int unit = 0;
-  while (value >= 1024 && unit < 4) {
+// A byte count in the largest binary unit that keeps it above 1: "1.4 MiB".
+inline std::string human_size(std::uint64_t bytes) {
+  static const char* const units[] = {"B", "KiB", "MiB", "GiB", "TiB", "PiB"};
+  auto value = static_cast<double>(bytes);
+  std::size_t unit = 0;
+  while (value >= 1024 && unit + 1 < std::size(units)) {
     value /= 1024;
     ++unit;
   }
   char text[32];
-  if (unit == 0)
-    std::snprintf(text, sizeof text, "%llu bytes", static_cast<unsigned long long>(bytes));
-  else
-    std::snprintf(text, sizeof text, "%.2f %s", value, units[unit]);
+  std::snprintf(text, sizeof text, unit ? "%.1f %s" : "%.0f %s", value, units[unit]);
   return text;
 }
 
