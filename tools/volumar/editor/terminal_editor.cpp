@@ -13,6 +13,7 @@
 #include "tools/volumar/editor/editor_model.h"
 #include "tools/volumar/editor/editor_screen.h"
 #include "tools/volumar/editor/session_volume.h"
+#include "tools/volumar/host/drive_argument.h"
 #include "tools/volumar/host/message_box_printer.h"
 #include "tools/volumar/host/text.h"
 #include "tools/volumar/host/tool_error.h"
@@ -233,8 +234,7 @@ int run_terminal_editor(char letter, bool force, bool raw) {
   if (!raw) session.require_fat();
   SessionVolume volume(session);
   EditorModel model(volume);
-  std::string title =
-      " volumar edit  " + std::string(1, letter) + ": " + (raw ? std::string("raw") : session.fs_type());
+  std::string title = " volumar edit  " + given_name(letter) + "  " + (raw ? std::string("raw") : session.fs_type());
   if (win::DriveMap::is_read_only(letter)) title += "  [read-only]";
   EditorScreen screen(model, title);
   TerminalEditor editor(session, model, screen, force);

@@ -83,10 +83,10 @@ EditorSession::EditorSession(char letter) : letter_(letter), drive_(drive_text(l
   editor_ = win::create_object("Volumar10.clsQzVolmDrwA");
   clear_boxes();
   {
-    PumpProgress progress(std::string("loading ") + letter + ":");
+    PumpProgress progress("loading " + given_name(letter));
     put(u"DrivePP", win::Variant(drive_));
   }
-  if (box_shown("Validation Fails")) fail(std::string(1, letter) + ": the drive cannot be selected");
+  if (box_shown("Validation Fails")) fail(given_name(letter) + ": the drive cannot be selected");
   fs_type_ = utf8(win::to_string(get(u"VolumarPP")));
   if (fs_type_.empty()) fail(given_name(letter) + ": " + unrecognised_volume(letter));
   geometry_ = volumar::DriveInfo().Geometry;
@@ -100,7 +100,7 @@ EditorSession::EditorSession(char letter, Raw) : letter_(letter), drive_(drive_t
     usage_error("--raw reads through the volume's device path, which the 9x family does not have (use --family nt)");
   geometry_.bytes_per_sector = 512;
   const auto held = held_bytes();
-  if (!held) fail(std::string(1, letter) + ": the volume cannot be opened");
+  if (!held) fail(given_name(letter) + ": the volume cannot be opened");
   geometry_.total_sectors = *held / 512;
 }
 
