@@ -70,7 +70,9 @@ TEST(VolumarOutputForms, FindHistoryDrivesAndMemberTablesInJson) {
   const auto img = make_image(dir, "f.img", floppy()).string();
   const std::string journal = dir.file("j.db").string();
   EXPECT_EQ(json_of(volumar({"find", img, "free", "--json"})), Json::parse(R"({"cluster":2,"first_sector":33})"));
-  VOLUMAR_EXPECT_RUN(volumar({"--journal", journal, "mark", img, "bad", "--cluster", "5", "--yes"}), 0);
+  const auto mark = volumar({"-v", "--journal", journal, "mark", img, "bad", "--cluster", "5", "--yes"});
+  VOLUMAR_EXPECT_RUN(mark, 0);
+  EXPECT_EQ(mark.err, "volumar: " + img + ": kept as change 1 in the journal (volumar undo takes it back)\n");
   EXPECT_EQ(json_of(volumar({"find", img, "bad", "--all", "--json"})),
             Json::parse(R"({"clusters":[{"cluster":5,"first_sector":36,"last_sector":36}]})"));
   const auto none = volumar({"find", img, "bad", "--after-sector", "40", "--json"});

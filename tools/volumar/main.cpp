@@ -156,8 +156,8 @@ int main(int argc, char** argv) {
   try {
     if (!globals.fault.empty()) install_fault(globals.fault);
     apply_global_options(globals);
-    start_write_journal(
-        {!globals.no_journal, globals.journal, command_line(argc, argv), globals.crash_after_writes, globals.dry_run});
+    start_write_journal({!globals.no_journal, globals.journal, command_line(argc, argv), globals.crash_after_writes,
+                         globals.dry_run, 0, globals.verbose});
     volumar::register_class_objects();  // the companion QzCommon10 with them
     status = run ? run() : kExitUsage;
     std::fflush(stdout);

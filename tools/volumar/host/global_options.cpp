@@ -53,6 +53,7 @@ void add_global_options(CLI::App& app, GlobalOptions& o) {
   app.add_flag("--trace", o.trace, "Print every platform call on standard error");
   app.add_flag("--read-only", o.read_only, "Open every volume read-only: writes fail and nothing changes");
   app.add_flag("-q,--quiet", o.quiet, "No progress bars, even on a terminal");
+  app.add_flag("-v,--verbose", o.verbose, "Say which journal change each write was kept as");
   app.set_version_flag("-V,--version", std::string("volumar ") + volumar::kVersionString,
                        "Print the program's version and exit");
 }

@@ -19,6 +19,7 @@ struct GlobalOptions {
   bool trace = false;
   bool read_only = false;
   bool quiet = false;
+  bool verbose = false;
   std::string journal;
   bool no_journal = false;
   bool dry_run = false;

@@ -17,8 +17,8 @@
 #include "platform/failed_call.h"
 #include "platform/format_message.h"
 #include "platform/volume_write_observer.h"
-#include "tools/volumar/journal/journal_sectors.h"
 #include "tools/volumar/host/tool_error.h"
+#include "tools/volumar/journal/journal_sectors.h"
 
 namespace volumar_tool {
 namespace {
@@ -222,6 +222,9 @@ void finish_write_journal(bool failed) {
     for (const auto& [position, length] : change.blocks) after.push_back(volume_bytes(key, position, length));
     try {
       s.journal->complete_change(change.id, after);
+      if (s.settings.verbose)
+        std::fprintf(stderr, "volumar: %s: kept as change %lld in the journal (volumar undo takes it back)\n",
+                     key.path.c_str(), static_cast<long long>(change.id));
     } catch (const ToolError& e) {
       std::fflush(stdout);
       std::fprintf(stderr, "volumar: warning: change %lld stays marked unfinished: %s\n",

@@ -17,6 +17,7 @@ struct JournalSettings {
   int crash_after = -1;  // testing: end the process before this many writes
   bool dry_run = false;  // show each write's changes and make none
   std::int64_t undoes = 0;
+  bool verbose = false;  // say which change each volume's writes were kept as
 };
 
 // Watches the platform's volume writes from now on. The store is opened at
