@@ -10,6 +10,7 @@ packages=(
   nlohmann-json3-dev                           # volumar's --json output
   libncurses-dev                               # the terminal sector editor
   libblkid-dev                                 # partition tables of whole disks
+  python3-dev pybind11-dev python3-pytest      # import volumar10 (python/) and its tests
   dosfstools mtools sleuthkit                  # peers that make and check test volumes
   fdisk gdisk                                  # sfdisk and sgdisk: partitioned test disks
   tmux zsh xxd                                 # driving the terminal editor in tests; the dump benchmark
