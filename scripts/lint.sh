@@ -13,4 +13,4 @@ else
 fi
 cmake -S . -B build-lint -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DVOLUMAR_BENCH=ON >/dev/null
 run-clang-tidy -p build-lint -j "$(nproc)" -quiet \
-  "$(pwd)/(format|platform|rawio|volume|drw|assoc|cipher|frame|server|imaging|tools|tests|bench|examples)/"
+  "$(pwd)/(format|platform|rawio|volume|drw|assoc|cipher|frame|server|imaging|tools|tests|bench|examples|python)/"
