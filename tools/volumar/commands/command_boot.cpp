@@ -118,7 +118,7 @@ int run_restore(const BootOptions& o) {
   }
   guard_write(letter, "Copy the backup boot sector (sector " + std::to_string(c.backup_sector) + ") over sector 0?",
               o.yes, o.force);
-  if (!write_far_sectors(letter, 0, c.backup, c.bytes_per_sector)) fail("the write failed");
+  if (!write_far_sectors(letter, 0, c.backup, c.bytes_per_sector)) fail_unwritten(letter);
   std::printf("Sector 0 restored from sector %llu\n", static_cast<unsigned long long>(c.backup_sector));
   return 0;
 }

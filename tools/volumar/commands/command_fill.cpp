@@ -32,8 +32,9 @@ int run_fill(const FillOptions& o) {
   EditorSession session = o.raw ? EditorSession(letter, EditorSession::Raw{}) : EditorSession(letter);
   if (!session.raw()) session.require_fat();
   session.check_sectors(o.sector, 1);
-  guard_write(session.letter(), "Fill sector " + std::to_string(o.sector) + " of " + session.letter() + ": with '?'?",
-              o.yes, o.force);
+  guard_write(session.letter(),
+              "Fill sector " + std::to_string(o.sector) + " of " + given_name(session.letter()) + " with '?'?", o.yes,
+              o.force);
   if (session.raw() || beyond_library_reach(o.sector, 1, session.bytes_per_sector())) {
     session.write_sectors(o.sector,
                           std::vector<std::uint8_t>(static_cast<std::size_t>(session.bytes_per_sector()), '?'));
@@ -44,9 +45,7 @@ int run_fill(const FillOptions& o) {
   // The member does not report the write's outcome; the sector does.
   const auto bytes = session.read_sectors(o.sector, 1);
   if (!dry_run() && !std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0x3F; })) {
-    if (win::DriveMap::is_read_only(session.letter()))
-      fail(given_name(session.letter()) + ": nothing written: the volume is read-only");
-    fail("the write failed");
+    fail_unwritten(session.letter());
   }
   std::printf("Filled sector %lld\n", static_cast<long long>(o.sector));
   return 0;

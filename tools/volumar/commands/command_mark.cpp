@@ -159,9 +159,10 @@ int run_mark(const MarkOptions& o) {
     fail("cluster " + std::to_string(cluster) +
          " is marked bad; freeing it lets files use it again"
          " (--force frees it all the same)");
-  guard_write(session.letter(),
-              "Mark cluster " + std::to_string(cluster) + " of " + session.letter() + ": as " + o.state + "?", o.yes,
-              o.force);
+  guard_write(
+      session.letter(),
+      "Mark cluster " + std::to_string(cluster) + " of " + given_name(session.letter()) + " as " + o.state + "?", o.yes,
+      o.force);
   if (!volumar::SetFatEntry(session.drive(), static_cast<std::int32_t>(cluster),
                             static_cast<std::int32_t>(bad ? ondisk::kFat32Bad : ondisk::kFatFree))) {
     if (win::DriveMap::is_read_only(session.letter())) fail("the FAT was not written: the volume is read-only");

@@ -109,14 +109,12 @@ int run_write(const WriteOptions& o) {
 
   guard_write(session.letter(),
               "Write " + std::to_string(data.size()) + " bytes at byte " + std::to_string(o.offset) + " of sector " +
-                  std::to_string(o.sector) + " of " + session.letter() + ":?",
+                  std::to_string(o.sector) + " of " + given_name(session.letter()) + "?",
               o.yes, o.force);
   std::vector<std::uint8_t> span = session.read_sectors(o.sector, sectors);
   std::copy(data.begin(), data.end(), span.begin() + o.offset);
   if (!session.write_sectors(o.sector, span)) {
-    if (win::DriveMap::is_read_only(session.letter()))
-      fail(given_name(session.letter()) + ": nothing written: the volume is read-only");
-    fail("the write failed");
+    fail_unwritten(session.letter());
   }
   std::printf("Wrote %zu bytes at byte %lld of sector %lld\n", data.size(), static_cast<long long>(o.offset),
               static_cast<long long>(o.sector));

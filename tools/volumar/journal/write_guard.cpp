@@ -130,4 +130,9 @@ void guard_write(char letter, const std::string& question, bool yes, bool force)
   roll_back_on_failure();
 }
 
+void fail_unwritten(char letter) {
+  if (win::DriveMap::is_read_only(letter)) fail(given_name(letter) + ": nothing written: the volume is read-only");
+  fail(given_name(letter) + ": the write failed");
+}
+
 }  // namespace volumar_tool

@@ -23,4 +23,8 @@ void refuse_if_unwritable(char letter);
 // change, put back whole if it fails part-way.
 void guard_write(char letter, const std::string& question, bool yes, bool force);
 
+// A write the volume did not take: read-only, or failed (the journal's
+// closing line then names the call and the state the volume is in).
+[[noreturn]] void fail_unwritten(char letter);
+
 }  // namespace volumar_tool
