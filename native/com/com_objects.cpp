@@ -236,8 +236,10 @@ class ObjectDispatch final : public Unknown<IDispatch> {
       const std::u16string name(reinterpret_cast<const char16_t*>(names[i]));
       std::optional<win::DISPID> id;
       if (i == 0) {
-        if (win::names_equal(name, u"_NewEnum") && is_collection()) id = DISPID_NEWENUM;
-        else id = lookup(name);
+        if (win::names_equal(name, u"_NewEnum") && is_collection())
+          id = DISPID_NEWENUM;
+        else
+          id = lookup(name);
       }
       ids[i] = id ? *id : DISPID_UNKNOWN;
       if (!id) hr = DISP_E_UNKNOWNNAME;
@@ -335,8 +337,8 @@ class ForeignObject final : public win::Object {
     VARIANT result;
     VariantInit(&result);
     EXCEPINFO exception{};
-    const HRESULT hr =
-        dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, kind, &params, is_put ? nullptr : &result, &exception, nullptr);
+    const HRESULT hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, kind, &params, is_put ? nullptr : &result,
+                                         &exception, nullptr);
     clear(argv);
     if (FAILED(hr)) raise_from(hr, &exception);
     win::Variant value = from_variant(result);

@@ -68,9 +68,8 @@ void start_server() {
   std::call_once(once, [] {
     install_message_box_sink();
     volumar::register_class_objects();
-    win::register_class_object(
-        {win::kFileSystemObjectProgId, win::kFileSystemObjectClsid,
-         [] { return create_system_object(win::kFileSystemObjectProgId); }});
+    win::register_class_object({win::kFileSystemObjectProgId, win::kFileSystemObjectClsid,
+                                [] { return create_system_object(win::kFileSystemObjectProgId); }});
   });
 }
 
@@ -112,8 +111,10 @@ class Factory final : public IClassFactory {
     }
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-    if (lock) ++g_server_references;
-    else --g_server_references;
+    if (lock)
+      ++g_server_references;
+    else
+      --g_server_references;
     return S_OK;
   }
 

@@ -18,8 +18,8 @@ namespace win {
 
 LONG RegCreateKeyA(HKEY key, LPCSTR sub, PHKEY result) { return ::RegCreateKeyA(real(key), sub, real(result)); }
 
-LONG RegCreateKeyExA(HKEY key, LPCSTR sub, DWORD reserved, LPSTR cls, DWORD options, REGSAM sam,
-                     const void* security, PHKEY result, LPDWORD disposition) {
+LONG RegCreateKeyExA(HKEY key, LPCSTR sub, DWORD reserved, LPSTR cls, DWORD options, REGSAM sam, const void* security,
+                     PHKEY result, LPDWORD disposition) {
   return ::RegCreateKeyExA(real(key), sub, reserved, cls, options, sam,
                            const_cast<LPSECURITY_ATTRIBUTES>(static_cast<const SECURITY_ATTRIBUTES*>(security)),
                            real(result), real(disposition));
@@ -53,18 +53,16 @@ LONG RegDeleteValueA(HKEY key, LPCSTR name) { return ::RegDeleteValueA(real(key)
 LONG RegDeleteKeyA(HKEY key, LPCSTR sub) { return ::RegDeleteKeyA(real(key), sub); }
 LONG RegDeleteTreeA(HKEY key, LPCSTR sub) { return ::RegDeleteTreeA(real(key), sub); }
 
-LONG RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD size) {
-  return ::RegEnumKeyA(real(key), index, name, size);
-}
+LONG RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD size) { return ::RegEnumKeyA(real(key), index, name, size); }
 
-LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD name_size, LPDWORD reserved, LPSTR cls,
-                   LPDWORD cls_size, FILETIME* written) {
+LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD name_size, LPDWORD reserved, LPSTR cls, LPDWORD cls_size,
+                   FILETIME* written) {
   return ::RegEnumKeyExA(real(key), index, name, real(name_size), real(reserved), cls, real(cls_size),
                          reinterpret_cast<::FILETIME*>(written));
 }
 
-LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD name_size, LPDWORD reserved, LPDWORD type,
-                   LPBYTE data, LPDWORD size) {
+LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD name_size, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                   LPDWORD size) {
   return ::RegEnumValueA(real(key), index, name, real(name_size), real(reserved), real(type), data, real(size));
 }
 

@@ -133,10 +133,8 @@ LPVOID VirtualAlloc(LPVOID address, std::size_t size, DWORD type, DWORD protect)
 }
 BOOL VirtualFree(LPVOID address, std::size_t size, DWORD type) { return ::VirtualFree(address, size, type); }
 
-HANDLE CreateFileMappingA(HANDLE file, LPVOID attributes, DWORD protect, DWORD size_high, DWORD size_low,
-                          LPCSTR name) {
-  return ::CreateFileMappingA(file, static_cast<LPSECURITY_ATTRIBUTES>(attributes), protect, size_high, size_low,
-                              name);
+HANDLE CreateFileMappingA(HANDLE file, LPVOID attributes, DWORD protect, DWORD size_high, DWORD size_low, LPCSTR name) {
+  return ::CreateFileMappingA(file, static_cast<LPSECURITY_ATTRIBUTES>(attributes), protect, size_high, size_low, name);
 }
 LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offset_high, DWORD offset_low, std::size_t size) {
   return ::MapViewOfFile(mapping, access, offset_high, offset_low, size);
@@ -152,15 +150,14 @@ BOOL GetVolumeInformationA(LPCSTR root, LPSTR label, DWORD label_size, DWORD* se
 }
 UINT GetDriveTypeA(LPCSTR root) { return ::GetDriveTypeA(root); }
 
-DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD id, DWORD language, LPSTR buffer, DWORD size,
-                     void* arguments) {
+DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD id, DWORD language, LPSTR buffer, DWORD size, void* arguments) {
   return ::FormatMessageA(flags, source, id, language, buffer, size, static_cast<va_list*>(arguments));
 }
 
 const char* system_message_text(DWORD code) {
   thread_local char text[512];
-  const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                                   text, sizeof text, nullptr);
+  const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                                   sizeof text, nullptr);
   return n ? text : nullptr;
 }
 

@@ -2,6 +2,7 @@
 // the C-named exports, DllCanUnloadNow saying no while a client holds an
 // object, a collection taken from one, or a factory lock, and yes after.
 #include <windows.h>
+// after windows.h, whose types it uses
 #include <oleauto.h>
 
 #include <cstdio>
@@ -33,8 +34,9 @@ int main(int argc, char** argv) {
   if (!dll) return 1;
   auto can_unload = entry<CanUnload>(dll, "DllCanUnloadNow");
   auto get_class = entry<GetClassObject>(dll, "DllGetClassObject");
-  check(can_unload && get_class && GetProcAddress(dll, "DllRegisterServer") && GetProcAddress(dll, "DllUnregisterServer"),
-        "the four entry points are exported under their C names");
+  check(
+      can_unload && get_class && GetProcAddress(dll, "DllRegisterServer") && GetProcAddress(dll, "DllUnregisterServer"),
+      "the four entry points are exported under their C names");
   if (!can_unload || !get_class) return 1;
 
   CLSID clsid;
@@ -75,7 +77,8 @@ int main(int argc, char** argv) {
   DISPPARAMS params{args, nullptr, 4, 0};
   VARIANT result;
   VariantInit(&result);
-  const HRESULT hr = drw->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
+  const HRESULT hr =
+      drw->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
   check(SUCCEEDED(hr) && collection.vt == VT_DISPATCH && collection.pdispVal,
         "a by-reference argument brings a collection back");
   VariantClear(&result);

@@ -6,8 +6,8 @@
 #include <ctime>
 
 #include "tools/volumar/host/global_options.h"
-#include "tools/volumar/journal/journal_vfs.h"
 #include "tools/volumar/host/tool_error.h"
+#include "tools/volumar/journal/journal_vfs.h"
 
 namespace volumar_tool {
 namespace {
