@@ -1,15 +1,4 @@
 ' Every class by ProgID, TypeName, the cipher, errors, For Each.
-Option Explicit
-Dim failures : failures = 0
-
-Sub Check(ok, what)
-  If ok Then
-    WScript.Echo "ok   " & what
-  Else
-    WScript.Echo "FAIL " & what
-    failures = failures + 1
-  End If
-End Sub
 
 Dim names, n, obj
 names = Array("clsQzVolumarA", "clsQzVolmGeneralA", "clsQzVolmAdvancedA", "clsQzVolmCustomFileExtA", "clsQzVolmDrwA")

@@ -3,21 +3,6 @@
 ' free again, 5 is left bad, and a fresh object each time proves the mark
 ' reached the disk, not just the table in memory. The harness then compares
 ' the image with the same marks made by the Linux CLI.
-Option Explicit
-Dim failures : failures = 0
-
-Sub Check(ok, what)
-  If ok Then
-    WScript.Echo "ok   " & what
-  Else
-    WScript.Echo "FAIL " & what
-    failures = failures + 1
-  End If
-End Sub
-
-Sub Expect(name, got, want)
-  Check CStr(got) = CStr(want), name & " = """ & got & """ (want """ & want & """)"
-End Sub
 
 Const FreeFindFirst = 0, FreeFindNext = 1, FreeMarkBad = 2, BadFindFirst = 4, BadMarkFree = 6
 

@@ -3,17 +3,6 @@
 ' drive label serial bytes-per-sector sectors-per-cluster total reserved fats
 ' sectors-per-fat root-start sector-of-cluster-3. Then that free sector
 ' is written and read back, rows enumerated with For Each.
-Option Explicit
-Dim failures : failures = 0
-
-Sub Check(ok, what)
-  If ok Then
-    WScript.Echo "ok   " & what
-  Else
-    WScript.Echo "FAIL " & what
-    failures = failures + 1
-  End If
-End Sub
 
 Sub Expect(name, got, want)
   Check CStr(got) = CStr(want), name & " = " & got & " (want " & want & ")"

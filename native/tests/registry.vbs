@@ -1,16 +1,5 @@
 ' File types registered through clsQzVolmCustomFileExtA, read back from the
 ' registry by WScript.Shell. The harness checks one of them with reg query.
-Option Explicit
-Dim failures : failures = 0
-
-Sub Check(ok, what)
-  If ok Then
-    WScript.Echo "ok   " & what
-  Else
-    WScript.Echo "FAIL " & what
-    failures = failures + 1
-  End If
-End Sub
 
 Dim shell : Set shell = CreateObject("WScript.Shell")
 

@@ -48,7 +48,7 @@ run() {  # script and arguments
   echo "== $script $*"
   # cscript runs nothing from an LF-only file and exits 0; refuse one.
   if ! grep -q $'\r$' "$here/$script"; then echo "FAIL $script lacks CR LF line ends"; failures=$((failures + 1)); return; fi
-  cp "$here/$script" "$work/$script"
+  cat "$here/checks.vbs" "$here/$script" >"$work/$script"
   local out
   out=$(timeout 300 wine cscript //nologo "$(winepath -w "$work/$script")" "$@" | tr -d '\r') || rc=$?
   echo "$out"
@@ -74,8 +74,8 @@ if [ "$got" = 'C:\App\app.exe %1' ]; then echo "ok   reg query sees the open com
 else echo "FAIL reg query of the open command gives '$got'"; failures=$((failures + 1)); fi
 
 drives=()
-for spec in "D 12 1440 FLOPPY12 2024ABCD" "E 16 20480 VOLUME16 1616BEEF" "F 32 66000 VOLUME32 3232CAFE"; do
-  read -r letter bits kib label serial <<<"$spec"
+for volume in "D 12 1440 FLOPPY12 2024ABCD" "E 16 20480 VOLUME16 1616BEEF" "F 32 66000 VOLUME32 3232CAFE"; do
+  read -r letter bits kib label serial <<<"$volume"
   img=$work/fat$bits.img
   mkfs.fat -C -F "$bits" -n "$label" -i "$serial" "$img" "$kib" >/dev/null
   cp "$img" "$work/fat$bits.cli.img"
@@ -105,11 +105,11 @@ loops=()
 volumar=$here/../../build/tools/volumar
 # The editor writes back the whole sector as its rows show it: zero bytes as ".".
 dots() { printf "%${1}s" "" | tr ' ' .; }
-for spec in 12 16 32; do
-  img=$work/fat$spec.img copy=$work/fat$spec.cli.img
+for bits in 12 16 32; do
+  img=$work/fat$bits.img copy=$work/fat$bits.cli.img
   read -r -a want <<<"$(expectations "$img" x 0)"
   sector_hex=$({ dots 64; printf %s "Hello, sector! f"; dots $(( want[2] - 80 )); } | od -An -v -tx1)
-  echo "== fat$spec.img from Linux"
+  echo "== fat$bits.img from Linux"
   if "$volumar" --no-journal -q mark "$copy" bad --cluster 4 --yes --force >/dev/null &&
      "$volumar" --no-journal -q mark "$copy" bad --cluster 5 --yes --force >/dev/null &&
      "$volumar" --no-journal -q mark "$copy" free --cluster 4 --yes --force >/dev/null &&

@@ -136,9 +136,7 @@ void add_dump_command(CommandContext& ctx) {
       "--offset and --length choose bytes (the sectors that hold them are dumped; with -C just\n"
       "those bytes, offsets counted from the start of the volume).");
   add_drive_argument(*sub, o->drive);
-  sub->add_flag("--raw", o->raw,
-                "Sectors of 512 bytes by absolute number, without decoding the boot sector (for a volume whose\n"
-                "boot sector is damaged)");
+  add_raw_flag(*sub, o->raw);
   sub->add_option("--section", o->section, "Start at the section's first sector")
       ->check(CLI::IsMember({"mbr", "fat1", "fat2", "root", "data"}))
       ->type_name("mbr|fat1|fat2|root|data");

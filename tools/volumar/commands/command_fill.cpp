@@ -58,9 +58,7 @@ void add_fill_command(CommandContext& ctx) {
   CLI::App* sub = ctx.app.add_subcommand("fill", "Overwrite a sector with question marks (WriteSectorDataWholeZEV)");
   sub->footer("Asks before writing unless --yes; without a terminal it needs --yes.");
   add_drive_argument(*sub, o->drive);
-  sub->add_flag("--raw", o->raw,
-                "Sectors of 512 bytes by absolute number, without decoding the boot sector (for a volume whose\n"
-                "boot sector is damaged)");
+  add_raw_flag(*sub, o->raw);
   sub->add_option("--sector", o->sector, "Absolute sector")->required()->type_name("N")->check(whole_number(0));
   sub->add_flag("--yes,-y", o->yes, "Write without asking");
   sub->add_flag("--force", o->force, "Write even to a mounted block device");

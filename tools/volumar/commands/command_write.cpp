@@ -128,9 +128,7 @@ void add_write_command(CommandContext& ctx) {
   CLI::App* sub = ctx.app.add_subcommand("write", "Write bytes at a byte offset of a sector, changing no other byte");
   sub->footer("Asks before writing unless --yes; without a terminal it needs --yes.");
   add_drive_argument(*sub, o->drive);
-  sub->add_flag("--raw", o->raw,
-                "Sectors of 512 bytes by absolute number, without decoding the boot sector (for a volume whose\n"
-                "boot sector is damaged)");
+  add_raw_flag(*sub, o->raw);
   sub->add_option("--sector", o->sector, "Absolute sector")->required()->type_name("N")->check(whole_number(0));
   sub->add_option("--offset", o->offset, "Byte offset in the sector (default 0); may run on into the next sectors")
       ->type_name("K")

@@ -287,6 +287,12 @@ void add_drive_argument(CLI::App& command, DriveArgument& drive) {
       ->check(whole_number(1, std::numeric_limits<int>::max()));
 }
 
+void add_raw_flag(CLI::App& command, bool& raw) {
+  command.add_flag("--raw", raw,
+                   "Sectors of 512 bytes by absolute number, without decoding the boot sector (for a volume whose\n"
+                   "boot sector is damaged)");
+}
+
 char resolve_drive_argument(std::string_view text) {
   return resolve_drive_argument(DriveArgument{std::string(text), std::nullopt});
 }

@@ -55,6 +55,8 @@ struct DriveArgument {
 
 // Adds DRIVE and --partition N to a command.
 void add_drive_argument(CLI::App& command, DriveArgument& drive);
+// Adds --raw: sectors by absolute number, for a volume whose boot sector does not decode.
+void add_raw_flag(CLI::App& command, bool& raw);
 
 // The letter a DRIVE argument names. A path is mapped to the first free
 // letter from C (reusing a letter already mapped to the same path and
