@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
   add_global_options(app, globals);
 
   Runner run;
-  CommandContext ctx{app, globals, run};
+  CommandContext ctx{app, globals, run, std::vector<std::string>(argv + 1, argv + argc)};
   add_info_command(ctx);
   add_dump_command(ctx);
   add_find_command(ctx);
