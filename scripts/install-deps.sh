@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the tools need,
 # only those that are missing.
+#   scripts/install-deps.sh [PACKAGE...]   the named ones too, without their
+#                                          recommendations (scripts/native.sh
+#                                          names its cross-compilers and Wine)
 set -euo pipefail
+if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 packages=(
   g++ cmake make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev   # tests and benchmarks
@@ -19,12 +24,9 @@ packages=(
   clang libclang-rt-14-dev                     # scripts/fuzz.sh: libFuzzer and the sanitizers for clang
 )
 missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
+for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
 if ((${#missing[@]})); then
   echo "installing: ${missing[*]}"
-  if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
 fi
@@ -32,8 +34,16 @@ fi
 # widl compiles the type library (its own dependencies only, not the whole
 # of wine); without it the build embeds the IDL text instead.
 if ! command -v widl >/dev/null 2>&1 && ! command -v widl-stable >/dev/null 2>&1; then
-  if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
   { $sudo apt-get update -qq &&
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends wine64-tools; } ||
     echo "widl not installed: the type library resource will be the IDL text"
+fi
+
+# Wine's recommendations (fonts, sound, 3D) are a desktop's, not the tests'.
+extra=()
+for p in "$@"; do installed "$p" || extra+=("$p"); done
+if ((${#extra[@]})); then
+  echo "installing: ${extra[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${extra[@]}"
 fi

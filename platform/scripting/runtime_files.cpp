@@ -1,20 +1,17 @@
-// The script runtime's file statements over kernel32's file calls.
+// The script runtime's file statements over kernel32's file calls, the
+// same on both sides of the platform seam; Kill's deletion is each side's
+// own (runtime_host.h).
 #include "platform/scripting/runtime_files.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <map>
 #include <string>
 
 #include "platform/ansi_code_page.h"
 #include "platform/automation/automation_error.h"
-#include "platform/drive_map.h"
 #include "platform/error_codes.h"
 #include "platform/kernel32_files.h"
 #include "platform/last_error.h"
-#include "platform/scripting/file_system_object.h"
-#include "platform/syscalls.h"
+#include "platform/scripting/runtime_host.h"
 #include "platform/trace.h"
 
 namespace win {
@@ -48,33 +45,6 @@ HANDLE handle_of(int file_number) {
   auto it = handles.find(file_number);
   if (it == handles.end()) raise_runtime(kErrBadFileNameOrNumber, ERROR_INVALID_HANDLE);
   return it->second;
-}
-
-bool stat_host(const std::string& host, struct stat& st) {
-  int rc;
-  do rc = syscalls().stat(host.c_str(), &st);
-  while (rc != 0 && errno == EINTR);
-  return rc == 0;
-}
-
-// What DeleteFileA does: the error code, 0 once the file is gone.
-DWORD delete_file(const std::string& win_path) {
-  ResolvedPath path = resolve_path(win_path);
-  if (path.error) return path.error;
-  struct stat st {};
-  if (!stat_host(path.host, st)) {
-    if (errno != ENOENT) return error_from_errno(errno, ERROR_ACCESS_DENIED);
-    const std::size_t slash = path.host.find_last_of('/');
-    struct stat parent {};
-    if (slash == std::string::npos ||
-        (stat_host(slash == 0 ? "/" : path.host.substr(0, slash), parent) && S_ISDIR(parent.st_mode)))
-      return ERROR_FILE_NOT_FOUND;
-    return ERROR_PATH_NOT_FOUND;
-  }
-  if (S_ISDIR(st.st_mode)) return ERROR_FILE_NOT_FOUND;  // Kill matches files only
-  if (path.read_only) return ERROR_WRITE_PROTECT;
-  if (syscalls().unlink(path.host.c_str()) != 0) return error_from_errno(errno, ERROR_ACCESS_DENIED);
-  return ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -168,11 +138,5 @@ void Kill(std::u16string_view path) {
   if (error) raise_system(error);
   SetLastError(ERROR_SUCCESS);
 }
-
-namespace {
-// The runtime brings its file-system component along, as an installed
-// system has both.
-[[maybe_unused]] const bool g_scripting_offered = (register_scripting_classes(), true);
-}  // namespace
 
 }  // namespace win
