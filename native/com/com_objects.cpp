@@ -13,6 +13,7 @@
 
 #include <oleauto.h>
 
+#include "native/com/dual_interface.h"
 #include "native/com/module.h"
 #include "native/com/value_conversion.h"
 
@@ -211,10 +212,15 @@ const IID kIID_ObjectDispatch = {0x6b1f4d2e, 0x9a57, 0x4c1b, {0x8e, 0x33, 0x5d, 
 
 class ObjectDispatch final : public Unknown<IDispatch> {
  public:
-  explicit ObjectDispatch(win::ObjectRef object) : object_(std::move(object)) {}
+  explicit ObjectDispatch(win::ObjectRef object) : object_(std::move(object)), dual_(dual_face(this, *object_)) {}
   const win::ObjectRef& object() const { return object_; }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+    if (void* face = out ? dual_interface(dual_, riid) : nullptr) {
+      *out = face;
+      AddRef();
+      return S_OK;
+    }
     return answer(riid, out, {&IID_IUnknown, &IID_IDispatch, &kIID_ObjectDispatch});
   }
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
@@ -305,6 +311,8 @@ class ObjectDispatch final : public Unknown<IDispatch> {
   }
 
   win::ObjectRef object_;
+  // The class's own interface, early-bound beside this IDispatch.
+  DualFace dual_;
 };
 
 // A client's or the system's IDispatch, called by the frame like any object.

@@ -15,6 +15,7 @@
 #include "server/registration.h"
 
 #include "native/com/com_objects.h"
+#include "native/com/dual_interface.h"
 
 #include <oleauto.h>
 #include <windows.h>
@@ -174,6 +175,9 @@ HRESULT STDAPICALLTYPE DllCanUnloadNow() { return g_server_references.load() == 
 
 HRESULT STDAPICALLTYPE DllRegisterServer() {
   start_server();
+  // The type library promises every class's vtable: no registration without them.
+  const std::string refusal = check_dual_interfaces();
+  if (!refusal.empty()) return win::SELFREG_E_CLASS;
   HRESULT hr = volumar::DllRegisterServer();
   if (FAILED(hr)) return hr;
   hr = register_type_library(true);

@@ -219,14 +219,38 @@ HRESULT store_by_ref(const win::Variant& value, VARIANT* target) {
   return S_OK;
 }
 
+namespace {
+HRESULT error_code(const win::AutomationError& error) {
+  return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, error.number() & 0xFFFF);
+}
+}  // namespace
+
 HRESULT to_excepinfo(const win::AutomationError& error, EXCEPINFO* info) {
   if (info) {
     *info = EXCEPINFO{};
     info->bstrDescription = to_bstr(win::ansi_to_utf16(error.description()));
     info->bstrSource = to_bstr(win::ansi_to_utf16(error.source()));
-    info->scode = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, error.number() & 0xFFFF);
+    info->scode = error_code(error);
   }
   return DISP_E_EXCEPTION;
+}
+
+HRESULT to_error_info(const win::AutomationError& error, REFIID iid) {
+  ICreateErrorInfo* create = nullptr;
+  IErrorInfo* info = nullptr;
+  if (SUCCEEDED(CreateErrorInfo(&create))) {
+    const std::u16string description = win::ansi_to_utf16(error.description());
+    const std::u16string source = win::ansi_to_utf16(error.source());
+    create->SetGUID(iid);
+    create->SetDescription(const_cast<LPOLESTR>(wide(description)));
+    create->SetSource(const_cast<LPOLESTR>(wide(source)));
+    create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info));
+    create->Release();
+  }
+  // Without one, a caller must not read an earlier call's error as this one's.
+  SetErrorInfo(0, info);
+  if (info) info->Release();
+  return error_code(error);
 }
 
 void raise_from(HRESULT hr, EXCEPINFO* info) {

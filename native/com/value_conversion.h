@@ -24,6 +24,9 @@ std::u16string from_bstr(BSTR text);
 // The run-time error as the script host reports it: number in
 // FACILITY_CONTROL, description and source as given.
 HRESULT to_excepinfo(const win::AutomationError& error, EXCEPINFO* info);
+// The same error for a vtable caller: that code returned, the description
+// and source in the thread's IErrorInfo, naming the interface called.
+HRESULT to_error_info(const win::AutomationError& error, REFIID iid);
 // A callee's EXCEPINFO (or bare failure code) as the frame's run-time error.
 [[noreturn]] void raise_from(HRESULT hr, EXCEPINFO* info);
 

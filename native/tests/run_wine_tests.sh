@@ -60,10 +60,12 @@ run() {  # script and arguments
   fi
 }
 
-echo "== unload_check.exe"
-if ! wine "$(dirname "$dll")/unload_check.exe" "$(winepath -w "$work/volumar10.dll")" | tr -d '\r'; then
-  failures=$((failures + 1))
-fi
+for client in unload_check vtable_check; do
+  echo "== $client.exe"
+  if ! wine "$(dirname "$dll")/$client.exe" "$(winepath -w "$work/volumar10.dll")" | tr -d '\r'; then
+    failures=$((failures + 1))
+  fi
+done
 
 run classes.vbs
 
