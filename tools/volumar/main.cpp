@@ -8,6 +8,7 @@
 #include <exception>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -74,6 +75,45 @@ std::optional<std::string> unknown_command(const CLI::App& app) {
   return out + " (commands: " + names + ")";
 }
 
+// Each command, by its name, in the order the help lists them.
+struct CommandAdder {
+  const char* name;
+  void (*add)(volumar_tool::CommandContext&);
+};
+constexpr CommandAdder kCommands[] = {
+    {"info", volumar_tool::add_info_command},
+    {"dump", volumar_tool::add_dump_command},
+    {"find", volumar_tool::add_find_command},
+    {"mark", volumar_tool::add_mark_command},
+    {"write", volumar_tool::add_write_command},
+    {"fill", volumar_tool::add_fill_command},
+    {"cipher", volumar_tool::add_cipher_command},
+    {"call", volumar_tool::add_call_command},
+    {"drives", volumar_tool::add_drives_command},
+    {"assoc", volumar_tool::add_assoc_command},
+    {"edit", volumar_tool::add_edit_command},
+    {"history", volumar_tool::add_history_command},
+    {"undo", volumar_tool::add_undo_command},
+    {"boot", volumar_tool::add_boot_command},
+    {"demo", volumar_tool::add_demo_command},
+    {"completion", volumar_tool::add_completion_command},  // hidden; walks the commands above
+};
+
+// Whether to build the command `name`: every command's options together
+// cost each start more than a one-sector write does, so a command line that
+// names a command builds just that one. Help, a mistyped command and the
+// completion scripts list them all.
+bool builds_command(int argc, char** argv, const char* name) {
+  bool names_one = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view word = argv[i];
+    if (word == "-h" || word == "--help" || word == "completion") return true;
+    if (word == name) return true;
+    for (const CommandAdder& command : kCommands) names_one = names_one || word == command.name;
+  }
+  return !names_one;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -99,23 +139,9 @@ int main(int argc, char** argv) {
   add_global_options(app, globals);
 
   Runner run;
-  CommandContext ctx{app, globals, run, std::vector<std::string>(argv + 1, argv + argc)};
-  add_info_command(ctx);
-  add_dump_command(ctx);
-  add_find_command(ctx);
-  add_mark_command(ctx);
-  add_write_command(ctx);
-  add_fill_command(ctx);
-  add_cipher_command(ctx);
-  add_call_command(ctx);
-  add_drives_command(ctx);
-  add_assoc_command(ctx);
-  add_edit_command(ctx);
-  add_history_command(ctx);
-  add_undo_command(ctx);
-  add_boot_command(ctx);
-  add_demo_command(ctx);
-  add_completion_command(ctx);  // hidden; walks the commands above
+  CommandContext ctx{app, globals, run};
+  for (const CommandAdder& command : kCommands)
+    if (builds_command(argc, argv, command.name)) command.add(ctx);
 
   // Bytes that are no UTF-8 would reach the library as replacement
   // characters and messages as garbage: name the argument instead.

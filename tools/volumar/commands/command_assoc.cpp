@@ -251,7 +251,6 @@ void check_store(std::uint64_t before, const std::string& what, const GlobalOpti
 void add_assoc_command(CommandContext& ctx) {
   CLI::App* assoc = ctx.app.add_subcommand(
       "assoc", "File-type associations in the registry (HKEY_CLASSES_ROOT of the --registry store)");
-  if (ctx.outline_only(*assoc)) return;
   assoc->require_subcommand(1);
   auto o = std::make_shared<AssocOptions>();
   // `what` names, for a message, the work a failing store leaves undone.

@@ -127,7 +127,6 @@ int run_restore(const BootOptions& o) {
 
 void add_boot_command(CommandContext& ctx) {
   CLI::App* boot = ctx.app.add_subcommand("boot", "The boot sector and its FAT32 backup copy");
-  if (ctx.outline_only(*boot)) return;
   boot->require_subcommand(1);
   auto show = std::make_shared<BootOptions>();
   CLI::App* s = boot->add_subcommand("show", "Decode sector 0 and its backup side by side, with their differences");

@@ -262,7 +262,6 @@ int run_call(const CallOptions& o, const GlobalOptions& globals) {
 void add_call_command(CommandContext& ctx) {
   auto o = std::make_shared<CallOptions>();
   CLI::App* sub = ctx.app.add_subcommand("call", "Script host: run members of a class by name or dispatch id");
-  if (ctx.outline_only(*sub)) return;
   sub->footer(
       "Creates Volumar10.CLASS (or any registered ProgID) and runs each STEP on it\n"
       "through dispatch by name, in order, printing one line per step.\n"

@@ -68,7 +68,6 @@ void add_cipher_command(CommandContext& ctx) {
   auto o = std::make_shared<CipherOptions>();
   CLI::App* sub =
       ctx.app.add_subcommand("cipher", "Encipher or decipher a text with the library's letter-and-digit cipher");
-  if (ctx.outline_only(*sub)) return;
   sub->add_option("DIRECTION", o->direction, "encode or decode")
       ->required()
       ->check(CLI::IsMember({"encode", "decode"}));

@@ -176,7 +176,6 @@ void add_completion_command(CommandContext& ctx) {
   auto o = std::make_shared<CompletionOptions>();
   CLI::App* sub = ctx.app.add_subcommand("completion", "Print a shell completion script");
   sub->group("");
-  if (ctx.outline_only(*sub)) return;
   sub->add_option("SHELL", o->shell, "bash or zsh")->required()->check(CLI::IsMember({"bash", "zsh"}));
   sub->add_option("-o,--output", o->output, "Write it to FILE")->type_name("FILE");
   sub->callback([&run = ctx.run, &app = ctx.app, o] { run = [&app, o] { return run_completion(app, *o); }; });

@@ -136,7 +136,6 @@ int run_demo(const DemoOptions& o, const GlobalOptions& globals) {
 void add_demo_command(CommandContext& ctx) {
   auto o = std::make_shared<DemoOptions>();
   CLI::App* sub = ctx.app.add_subcommand("demo", "The built-in example on a small FAT12 volume it makes");
-  if (ctx.outline_only(*sub)) return;
   sub->footer(
       "Builds a 1.44 MB FAT12 image in a temporary folder with the project's fixture builder and\n"
       "runs info, dump, find, mark and call on it, showing each command line.");

@@ -107,7 +107,6 @@ int run_drives(bool json) {
 void add_drives_command(CommandContext& ctx) {
   auto json = std::make_shared<bool>(false);
   CLI::App* sub = ctx.app.add_subcommand("drives", "List the geometry of the physical drives (see --disk)");
-  if (ctx.outline_only(*sub)) return;
   add_json_flag(*sub, *json);
   sub->callback([&run = ctx.run, json] { run = [json] { return run_drives(*json); }; });
 }

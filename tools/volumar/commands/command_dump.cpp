@@ -129,7 +129,6 @@ int run_dump(const DumpOptions& o) {
 void add_dump_command(CommandContext& ctx) {
   auto o = std::make_shared<DumpOptions>();
   CLI::App* sub = ctx.app.add_subcommand("dump", "Hex dump of sectors, as the sector editor shows them");
-  if (ctx.outline_only(*sub)) return;
   sub->footer(
       "The text is the editor's SectorDataFormattedPP, with LF line ends and DEL and C1 bytes shown\n"
       "as dots; --crlf keeps the library's CR LF and its characters (dots still on a terminal).\n"

@@ -13,7 +13,6 @@ void add_edit_command(CommandContext& ctx) {
   auto force = std::make_shared<bool>(false);
   auto raw = std::make_shared<bool>(false);
   CLI::App* sub = ctx.app.add_subcommand("edit", "Interactive terminal sector editor (press ? inside for the keys)");
-  if (ctx.outline_only(*sub)) return;
   sub->footer(
       "Inside: ? lists every key. / and \\ search for hex bytes or text, g goes to a sector (also boot, fsinfo,\n"
       "backup), Tab types in the text column, w writes (journaled: `volumar undo` takes it back), q quits.");

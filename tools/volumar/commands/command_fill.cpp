@@ -56,7 +56,6 @@ int run_fill(const FillOptions& o) {
 void add_fill_command(CommandContext& ctx) {
   auto o = std::make_shared<FillOptions>();
   CLI::App* sub = ctx.app.add_subcommand("fill", "Overwrite a sector with question marks (WriteSectorDataWholeZEV)");
-  if (ctx.outline_only(*sub)) return;
   sub->footer("Asks before writing unless --yes; without a terminal it needs --yes.");
   add_drive_argument(*sub, o->drive);
   add_raw_flag(*sub, o->raw);

@@ -81,7 +81,6 @@ int run_find(const FindOptions& o) {
 void add_find_command(CommandContext& ctx) {
   auto o = std::make_shared<FindOptions>();
   CLI::App* sub = ctx.app.add_subcommand("find", "Find the first (or next) free or bad cluster");
-  if (ctx.outline_only(*sub)) return;
   sub->footer(
       "Prints \"Cluster: C\" and \"Sector: S\" (its first sector); exit 1 when none is found.\n"
       "With --after-sector the search starts after the cluster that holds that sector.");

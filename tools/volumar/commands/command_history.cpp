@@ -59,7 +59,6 @@ void add_history_command(CommandContext& ctx) {
   auto drive = std::make_shared<DriveArgument>();
   auto json = std::make_shared<bool>(false);
   CLI::App* sub = ctx.app.add_subcommand("history", "List the changes the undo journal holds for a volume");
-  if (ctx.outline_only(*sub)) return;
   sub->footer(
       "One line per change: its number (for undo --change), when, its state (complete, undone,\n"
       "interrupted), the sectors it wrote and the command line that made it.");

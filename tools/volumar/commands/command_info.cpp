@@ -214,7 +214,6 @@ void add_info_command(CommandContext& ctx) {
   auto o = std::make_shared<InfoOptions>();
   CLI::App* sub = ctx.app.add_subcommand(
       "info", "Print the volume's layout, label and serial, and its free, bad and used clusters");
-  if (ctx.outline_only(*sub)) return;
   add_drive_argument(*sub, o->drive);
   sub->add_flag("--properties", o->properties,
                 "The library's own property names and disk sections (DrivePP, ..., drwDiskSectionDataEntry)");

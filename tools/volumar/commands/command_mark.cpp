@@ -177,7 +177,6 @@ int run_mark(const MarkOptions& o) {
 void add_mark_command(CommandContext& ctx) {
   auto o = std::make_shared<MarkOptions>();
   CLI::App* sub = ctx.app.add_subcommand("mark", "Mark a cluster bad or free in every FAT copy");
-  if (ctx.outline_only(*sub)) return;
   sub->footer(
       "Prints the entry's old and new value and \"Cluster: C\". Asks before writing unless --yes;\n"
       "without a terminal it needs --yes. Marking a cluster in use bad, or a bad cluster free,\n"

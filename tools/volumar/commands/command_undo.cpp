@@ -78,7 +78,6 @@ int run_undo(const UndoOptions& o) {
 void add_undo_command(CommandContext& ctx) {
   auto o = std::make_shared<UndoOptions>();
   CLI::App* sub = ctx.app.add_subcommand("undo", "Put back the bytes a change overwrote (the last one by default)");
-  if (ctx.outline_only(*sub)) return;
   sub->footer(
       "Refuses, naming the sectors, when they have changed since the change was made, unless --force.\n"
       "An interrupted change is restored from the bytes it had begun to overwrite. The undo is\n"

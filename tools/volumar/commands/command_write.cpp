@@ -126,7 +126,6 @@ int run_write(const WriteOptions& o) {
 void add_write_command(CommandContext& ctx) {
   auto o = std::make_shared<WriteOptions>();
   CLI::App* sub = ctx.app.add_subcommand("write", "Write bytes at a byte offset of a sector, changing no other byte");
-  if (ctx.outline_only(*sub)) return;
   sub->footer("Asks before writing unless --yes; without a terminal it needs --yes.");
   add_drive_argument(*sub, o->drive);
   add_raw_flag(*sub, o->raw);

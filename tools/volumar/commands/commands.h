@@ -4,8 +4,6 @@
 // force. The work returns the exit status.
 #pragma once
 #include <functional>
-#include <string>
-#include <vector>
 
 namespace CLI {
 class App;
@@ -20,14 +18,6 @@ struct CommandContext {
   CLI::App& app;
   const GlobalOptions& globals;
   Runner& run;
-  // The command line's arguments.
-  std::vector<std::string> words;
-
-  // True when no argument names the command just added, so that it cannot
-  // run: it keeps its name and description for the help and the nearest
-  // name, and its adder stops there. All the commands' options together
-  // cost each start more than a one-sector write does.
-  bool outline_only(const CLI::App& command) const;
 };
 
 void add_info_command(CommandContext& ctx);

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <ctime>
 
 #include "tools/volumar/host/global_options.h"
@@ -14,6 +15,8 @@ namespace {
 
 constexpr int kBusyTimeoutMs = 10000;
 
+// Raised with every change to the schema below.
+constexpr int kSchemaVersion = 1;
 constexpr const char* kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS changes (
   id INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -141,10 +144,14 @@ UndoJournal::UndoJournal(const std::filesystem::path& path) : path_(path) {
   sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
   try {
     // Every record is on disk before the write it protects is made.
-    exec("PRAGMA journal_mode = WAL");
-    exec("PRAGMA synchronous = FULL");
-    exec("PRAGMA wal_autocheckpoint = 64");
-    exec(kSchema);
+    exec("PRAGMA synchronous = FULL; PRAGMA wal_autocheckpoint = 64");
+    // The store's version says it is set up already: every command opens
+    // it, and the mode and schema statements cost more than its write.
+    if (user_version() != kSchemaVersion) {
+      exec("PRAGMA journal_mode = WAL");
+      exec(kSchema);
+      exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
+    }
   } catch (...) {
     // A file that is no store: the destructor will not run to close it.
     sqlite3_close(db_);
@@ -155,16 +162,28 @@ UndoJournal::UndoJournal(const std::filesystem::path& path) : path_(path) {
 
 UndoJournal::~UndoJournal() { sqlite3_close(db_); }
 
-void UndoJournal::exec(const char* sql) {
+int UndoJournal::user_version() {
+  int version = 0;
+  exec(
+      "PRAGMA user_version",
+      [](void* out, int, char** values, char**) {
+        *static_cast<int*>(out) = values[0] ? std::atoi(values[0]) : 0;
+        return 0;
+      },
+      &version);
+  return version;
+}
+
+void UndoJournal::exec(const char* sql, RowCallback row, void* data) {
   char* message = nullptr;
-  int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &message);
+  int rc = sqlite3_exec(db_, sql, row, data, &message);
   // Changing the journal mode or the schema while another process opens
   // the store answers busy at once, without the busy timeout: wait a while.
   for (int waited = 0; (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) && waited < kBusyTimeoutMs; waited += 10) {
     sqlite3_free(message);
     message = nullptr;
     sqlite3_sleep(10);
-    rc = sqlite3_exec(db_, sql, nullptr, nullptr, &message);
+    rc = sqlite3_exec(db_, sql, row, data, &message);
   }
   if (rc != SQLITE_OK) {
     const std::string why = message ? message : sqlite3_errmsg(db_);

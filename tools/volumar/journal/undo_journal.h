@@ -73,7 +73,9 @@ class UndoJournal {
   std::vector<JournalChange> interrupted_changes(const VolumeKey& volume, std::int64_t own_pid);
 
  private:
-  void exec(const char* sql);
+  using RowCallback = int (*)(void* data, int columns, char** values, char** names);
+  void exec(const char* sql, RowCallback row = nullptr, void* data = nullptr);
+  int user_version();
   std::filesystem::path path_;
   sqlite3* db_ = nullptr;
 };
