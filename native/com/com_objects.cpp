@@ -2,6 +2,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/automation/automation_error.h"
@@ -44,6 +45,14 @@ class Unknown : public Interface {
   virtual ~Unknown() = default;
 
  protected:
+  // A new reference unless the last one is already gone (and the object
+  // on its way out).
+  bool add_ref_if_alive() {
+    ULONG count = references_.load();
+    while (count != 0)
+      if (references_.compare_exchange_weak(count, count + 1)) return true;
+    return false;
+  }
   HRESULT answer(REFIID riid, void** out, std::initializer_list<const IID*> iids) {
     if (!out) return E_POINTER;
     for (const IID* iid : iids)
@@ -210,9 +219,29 @@ class EnumVariant final : public Unknown<IEnumVARIANT> {
 // of a foreign object: only our objects answer this private interface id.
 const IID kIID_ObjectDispatch = {0x6b1f4d2e, 0x9a57, 0x4c1b, {0x8e, 0x33, 0x5d, 0x0a, 0x71, 0xc2, 0x94, 0x10}};
 
+class ObjectDispatch;
+
+// The one wrapper of each object that clients hold: COM's identity rule,
+// so that a property read twice gives one pointer and `Is` says so.
+std::mutex g_wrappers_mutex;
+std::unordered_map<const win::Object*, ObjectDispatch*> g_wrappers;
+
 class ObjectDispatch final : public Unknown<IDispatch> {
  public:
   explicit ObjectDispatch(win::ObjectRef object) : object_(std::move(object)), dual_(dual_face(this, *object_)) {}
+  ~ObjectDispatch() override {
+    std::lock_guard lock(g_wrappers_mutex);
+    auto it = g_wrappers.find(object_.get());
+    if (it != g_wrappers.end() && it->second == this) g_wrappers.erase(it);
+  }
+  // The object's wrapper, a new reference to the one clients hold already
+  // when there is one.
+  static ObjectDispatch* of(const win::ObjectRef& object) {
+    std::lock_guard lock(g_wrappers_mutex);
+    ObjectDispatch*& held = g_wrappers[object.get()];
+    if (!held || !held->add_ref_if_alive()) held = new ObjectDispatch(object);
+    return held;
+  }
   const win::ObjectRef& object() const { return object_; }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
@@ -381,7 +410,7 @@ IDispatch* dispatch_of(const win::ObjectRef& object) {
     foreign->dispatch()->AddRef();
     return foreign->dispatch();
   }
-  return new ObjectDispatch(object);
+  return ObjectDispatch::of(object);
 }
 
 win::ObjectRef object_of(IDispatch* dispatch) {

@@ -37,6 +37,8 @@ If failures = 0 Then
     Expect "FAT copy " & count & " starts at", s, CLng(args(6)) + (count - 1) * CLng(args(8))
   Next
   Expect "FAT copies enumerated", count, args(7)
+  ' One object, one reference: the property read again is the same object.
+  Check drw.FatCopyStartsAtPP Is starts, "FatCopyStartsAtPP read twice Is the same object"
 
   ' The root directory's first sector: its first entry is the volume label.
   Dim rows, row, first
