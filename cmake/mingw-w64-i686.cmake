@@ -1,12 +1,4 @@
 # Cross-compiling the in-process server with mingw-w64 (i686).
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(VOLUMAR_MINGW_TRIPLE i686-w64-mingw32)
-# The posix thread model: the library uses std::thread and thread_local.
-set(CMAKE_C_COMPILER ${VOLUMAR_MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${VOLUMAR_MINGW_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${VOLUMAR_MINGW_TRIPLE}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${VOLUMAR_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)

@@ -34,16 +34,6 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   return ::MessageBoxA(static_cast<::HWND>(owner), text, caption, type);
 }
 
-int default_button(UINT style) {
-  switch (style & MB_BUTTONS_MASK) {
-    case MB_ABORTRETRYIGNORE: return IDABORT;
-    case MB_YESNOCANCEL:
-    case MB_YESNO: return IDYES;
-    case MB_RETRYCANCEL: return IDRETRY;
-    default: return IDOK;
-  }
-}
-
 void set_message_pump(MessagePump pump) { installed_pump = std::move(pump); }
 
 void DoEvents() {

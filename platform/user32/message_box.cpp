@@ -15,16 +15,6 @@ void set_message_box_sink(MessageBoxSink sink) {
   g_sink = std::move(sink);
 }
 
-int default_button(UINT style) {
-  switch (style & MB_BUTTONS_MASK) {
-    case MB_ABORTRETRYIGNORE: return IDABORT;
-    case MB_YESNOCANCEL:
-    case MB_YESNO: return IDYES;
-    case MB_RETRYCANCEL: return IDRETRY;
-    default: return IDOK;
-  }
-}
-
 int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
   MessageBoxRequest request{text ? text : "", caption ? caption : "Error", type};
   MessageBoxSink sink;

@@ -99,19 +99,18 @@ constexpr CommandAdder kCommands[] = {
     {"completion", volumar_tool::add_completion_command},  // hidden; walks the commands above
 };
 
-// Whether to build the command `name`: every command's options together
-// cost each start more than a one-sector write does, so a command line that
-// names a command builds just that one. Help, a mistyped command and the
-// completion scripts list them all.
-bool builds_command(int argc, char** argv, const char* name) {
-  bool names_one = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view word = argv[i];
-    if (word == "-h" || word == "--help" || word == "completion") return true;
-    if (word == name) return true;
-    for (const CommandAdder& command : kCommands) names_one = names_one || word == command.name;
-  }
-  return !names_one;
+// Whether the command line builds every command or only those it names:
+// every command's options together cost each start more than a one-sector
+// write does. Help, a mistyped command and the completion scripts list them
+// all.
+bool names(int argc, char** argv, std::string_view word) {
+  return std::find(argv + 1, argv + argc, word) != argv + argc;
+}
+
+bool builds_every_command(int argc, char** argv) {
+  if (names(argc, argv, "-h") || names(argc, argv, "--help") || names(argc, argv, "completion")) return true;
+  return std::none_of(std::begin(kCommands), std::end(kCommands),
+                      [&](const CommandAdder& command) { return names(argc, argv, command.name); });
 }
 
 }  // namespace
@@ -140,8 +139,9 @@ int main(int argc, char** argv) {
 
   Runner run;
   CommandContext ctx{app, globals, run};
+  const bool every_command = builds_every_command(argc, argv);
   for (const CommandAdder& command : kCommands)
-    if (builds_command(argc, argv, command.name)) command.add(ctx);
+    if (every_command || names(argc, argv, command.name)) command.add(ctx);
 
   // Bytes that are no UTF-8 would reach the library as replacement
   // characters and messages as garbage: name the argument instead.

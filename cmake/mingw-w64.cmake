@@ -1,0 +1,11 @@
+# What the mingw-w64 toolchain files share; each sets CMAKE_SYSTEM_PROCESSOR
+# and VOLUMAR_MINGW_TRIPLE first.
+set(CMAKE_SYSTEM_NAME Windows)
+# The posix thread model: the library uses std::thread and thread_local.
+set(CMAKE_C_COMPILER ${VOLUMAR_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${VOLUMAR_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${VOLUMAR_MINGW_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${VOLUMAR_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
